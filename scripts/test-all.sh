@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the three presets and runs every test tier: host unit tests (sanitized),
+# win tests under Wine, and the e2e tests of the real program under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+for preset in host win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+ctest --preset host
+ctest --preset win64
+/usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e

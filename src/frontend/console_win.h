@@ -1,0 +1,13 @@
+#pragma once
+#include "frontend/console.h"
+
+namespace qor {
+
+// The process console through the C runtime: wprintf and getc on stdin, flushed per write.
+class WinConsole final : public Console {
+public:
+    void Write(std::wstring_view text) override;
+    int ReadByte() override;
+};
+
+}  // namespace qor

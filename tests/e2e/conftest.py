@@ -1,0 +1,65 @@
+"""Runs the real qorfwdiag.exe under Wine in a private prefix."""
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+
+import pytest
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+BUILD = pathlib.Path(os.environ.get("QOR_BUILD_DIR", ROOT / "build"))
+EXE = BUILD / "win64" / "src" / "qorfwdiag.exe"
+EXE32 = BUILD / "win32" / "src" / "qorfwdiag.exe"
+RUNEXIT = BUILD / "win64" / "testbed" / "runexit.exe"
+TIMEOUT = 120
+
+
+class Outcome:
+    def __init__(self, stdout: bytes, stderr: bytes):
+        self.stdout = stdout
+        self.stderr = stderr.decode("utf-8", "replace")
+        marker = "exit code: 0x"
+        assert marker in self.stderr, f"no exit code reported: {self.stderr!r}"
+        self.exit_code = int(self.stderr.split(marker)[-1][:8], 16)
+
+    @property
+    def text(self) -> str:
+        """Console text with the C runtime's CR LF line ends turned back into LF."""
+        assert b"\n" not in self.stdout.replace(b"\r\n", b""), "bare LF in console output"
+        return self.stdout.decode("ascii").replace("\r\n", "\n")
+
+
+class Wine:
+    def __init__(self, prefix: pathlib.Path):
+        self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+
+    def run(self, *args: str, stdin=b"") -> Outcome:
+        """qorfwdiag.exe with `args`; `stdin` is bytes, or None for a closed input.
+
+        Output goes to files, not pipes: Wine's own background processes may inherit the
+        descriptors and would hold a pipe open after the program has ended."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            subprocess.run(
+                ["wine", str(RUNEXIT), str(EXE), *args],
+                input=stdin, stdin=subprocess.DEVNULL if stdin is None else None,
+                stdout=out, stderr=err, env=self.env, timeout=TIMEOUT, check=False)
+            out.seek(0)
+            err.seek(0)
+            return Outcome(out.read(), err.read())
+
+
+@pytest.fixture(scope="session")
+def wine():
+    for path in (EXE, RUNEXIT):
+        assert path.exists(), f"{path} is missing: build the win64 preset first"
+    prefix = pathlib.Path(tempfile.mkdtemp(prefix="qor-e2e-"))
+    session = Wine(prefix)
+    quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A persistent server keeps each program start fast.
+    subprocess.run(["wineserver", "-p"], env=session.env, check=True, timeout=60, **quiet)
+    subprocess.run(["wine", "wineboot", "-i"], env=session.env, check=True, timeout=300, **quiet)
+    yield session
+    subprocess.run(["wineserver", "-k"], env=session.env, check=False)
+    shutil.rmtree(prefix, ignore_errors=True)

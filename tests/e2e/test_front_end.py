@@ -1,0 +1,57 @@
+"""Banner, help, argument grammar, both menus and exit codes of the real program."""
+import pytest
+
+from texts import BANNER, EXPERT_MENU, HELP, MAIN_MENU, NOT_SUPPORTED, UNFINISHED
+
+M, E = MAIN_MENU, EXPERT_MENU
+
+
+@pytest.mark.parametrize("arg", ["-h", "/help", "-?", "xhelp", "\u00e9h"])
+def test_help_is_byte_exact_and_exits_zero(wine, arg):
+    out = wine.run(arg, stdin=b"1")
+    assert out.stdout == (BANNER + HELP).replace("\n", "\r\n").encode("ascii")
+    assert out.exit_code == 0
+
+
+@pytest.mark.parametrize("args", [
+    ["-H"], ["-HELP"], ["-"], ["-run"], ["-run", ""], ["", "x.zip"], ["-help", "extra"],
+    ["-run", "a", "b"], ["-repairinfcache", "x"], ["-" + "h" * 30000],
+    ["-\u00e9\u4e2d"], ["{U+D800}"], ["-help{U+DC00}"],
+])
+def test_anything_else_leads_to_the_menu(wine, args):
+    out = wine.run(*args, stdin=b"q")
+    assert out.text == BANNER + M
+    assert out.exit_code == 0
+
+
+def test_main_menu_keys_typed_ahead(wine):
+    out = wine.run(stdin=b"12\r\n345z\xff\x80\r\nx")
+    assert out.text == BANNER + M + (UNFINISHED + M) * 5 + ("\n" + M) * 3
+    assert out.exit_code == 0
+
+
+@pytest.mark.parametrize("key", [b"1", b"2", b"3", b"4", b"8", b"9"])
+def test_expert_action_keys_return_to_the_main_menu(wine, key):
+    out = wine.run(stdin=b"6" + key + b"q")
+    assert out.text == BANNER + M + E + UNFINISHED + M
+
+
+def test_expert_back_and_unlisted_keys(wine):
+    out = wine.run(stdin=b"65" b"66" b"67" b"6q" b"6Q" b"6x" b"6X" b"6\xfe0\n5" b"Q")
+    assert out.text == BANNER + M + (E + M) * 7 + E + ("\n" + E) * 2 + M
+    assert out.exit_code == 0
+
+
+@pytest.mark.parametrize("stdin", [None, b"", b"\r\n", b"6"])
+def test_end_of_input_ends_the_menus(wine, stdin):
+    out = wine.run(stdin=stdin)
+    expected = BANNER + M + (E if stdin == b"6" else "")
+    assert out.text == expected
+    assert out.exit_code == 0
+
+
+@pytest.mark.parametrize("args", [["-run", "pkg.zip"], ["/run", "{U+D800}"], ["-repairinfcache"]])
+def test_command_line_actions_give_their_code(wine, args):
+    out = wine.run(*args, stdin=b"q")
+    assert out.text == BANNER + UNFINISHED
+    assert out.exit_code == NOT_SUPPORTED
