@@ -15,12 +15,15 @@ namespace rc {
 inline constexpr ResultCode Ok = 0;
 inline constexpr ResultCode OutOfMemory = SuiteError(0x01);
 inline constexpr ResultCode ArgumentMissing = SuiteError(0x02);
+inline constexpr ResultCode RegistryKeyNotFound = SuiteError(0x13);
+inline constexpr ResultCode RegistryWrongType = SuiteError(0x14);
 inline constexpr ResultCode DirectoryKindOutOfRange = SuiteError(0x3C);
 inline constexpr ResultCode FileNotFound = SuiteError(0x3D);
 inline constexpr ResultCode PathNotFound = SuiteError(0x3E);
 inline constexpr ResultCode EmptyPath = SuiteError(0x40);
 inline constexpr ResultCode BufferTooSmall = SuiteError(0x44);
 inline constexpr ResultCode NoMoreEntries = SuiteError(0x46);
+inline constexpr ResultCode BadLength = SuiteError(0x49);
 inline constexpr ResultCode NotSupported = SuiteError(0x54);
 inline constexpr ResultCode InvalidFunction = SuiteError(0x56);
 }  // namespace rc

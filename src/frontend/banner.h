@@ -2,11 +2,9 @@
 // The front end's fixed console texts.
 #include <string>
 
-namespace qor {
+#include "frontend/product_constants.h"
 
-inline constexpr int ToolRevision = 241;
-inline constexpr int ProductVersion = 4203;
-inline constexpr const wchar_t* ProductGeneration = L"2014";
+namespace qor {
 
 std::wstring BannerText();
 

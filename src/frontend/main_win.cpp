@@ -4,6 +4,8 @@
 
 #include "frontend/console_win.h"
 #include "frontend/front_end.h"
+#include "frontend/install_sources_win.h"
+#include "frontend/logging_module_win.h"
 #include "frontend/product_actions.h"
 #include "platform/platform_start.h"
 
@@ -11,6 +13,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     qor::WinConsole console;
-    qor::ProductActions actions(console);
+    qor::WinLoggingModule logging;  // attached for the rest of the process
+    qor::ProductActions actions(console, qor::ProcessInstallation(), logging);
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

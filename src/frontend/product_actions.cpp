@@ -9,8 +9,9 @@ ResultCode ProductActions::Unfinished() {
     return rc::NotSupported;
 }
 
-// Not built yet: the start-up ignores this result.
-ResultCode ProductActions::AttachLoggingModule() { return rc::NotSupported; }
+ResultCode ProductActions::AttachLoggingModule() {
+    return qor::AttachLoggingModule(installation_, logging_);
+}
 
 void ProductActions::EnableDebugLogging(bool) { (void)Unfinished(); }
 void ProductActions::EnableAllDebugLogging() { (void)Unfinished(); }

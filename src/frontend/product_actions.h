@@ -1,6 +1,8 @@
 #pragma once
 #include "frontend/actions.h"
 #include "frontend/console.h"
+#include "frontend/install_lookup.h"
+#include "frontend/logging_attach.h"
 
 namespace qor {
 
@@ -8,7 +10,8 @@ namespace qor {
 // rc::NotSupported through PrintErrorCode and change nothing.
 class ProductActions final : public FrontEndActions {
 public:
-    explicit ProductActions(Console& console) : console_(console) {}
+    ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging)
+        : console_(console), installation_(installation), logging_(logging) {}
 
     [[nodiscard]] ResultCode AttachLoggingModule() override;
 
@@ -27,6 +30,8 @@ private:
     ResultCode Unfinished();
 
     Console& console_;
+    ProductInstallation& installation_;
+    LoggingModule& logging_;
 };
 
 }  // namespace qor

@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace qor {
+
+// `directory` and `name` with one "\" between them, unless the directory already ends in
+// "\" or "/"; an empty directory gives the name alone.
+std::wstring JoinPath(std::wstring_view directory, std::wstring_view name);
+
+// As JoinPath, except that an empty or absolute second part stands alone and an empty
+// second part gives the first.
+std::wstring CombinePath(std::wstring_view first, std::wstring_view second);
+
+// A drive ("C:..."), a root ("\..." or "/...") or a UNC path.
+bool IsAbsolutePath(std::wstring_view path);
+
+}  // namespace qor

@@ -1,0 +1,63 @@
+#pragma once
+// Where the suite is installed: its directories from the machine's registry values.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "platform/registry.h"
+
+namespace qor {
+
+namespace product_dir {
+inline constexpr std::uint32_t Program = 0;
+inline constexpr std::uint32_t AllUsersData = 1;
+inline constexpr std::uint32_t AdminCommon = 2;
+inline constexpr std::uint32_t AdminAllUsers = 3;
+inline constexpr std::uint32_t AdminServerInstall = 4;
+inline constexpr std::uint32_t UserRoaming = 5;
+inline constexpr std::uint32_t UserLocal = 6;
+inline constexpr std::uint32_t ScannerData = 7;
+inline constexpr std::uint32_t SiblingCommon = 8;
+inline constexpr std::uint32_t SiblingAllUsers = 9;
+}  // namespace product_dir
+
+// What the lookup needs from the system.
+class InstallationSources {
+public:
+    virtual ~InstallationSources() = default;
+    virtual RegistryReader& Registry() = 0;
+    virtual bool Is64BitSystem() = 0;
+    [[nodiscard]] virtual ResultCode GetSpecialFolder(std::uint32_t id, std::wstring& out) = 0;
+    virtual bool IsDirectory(const std::wstring& path) = 0;
+    // The folder of the running program.
+    virtual std::wstring OwnExecutableFolder() = 0;
+};
+
+class ProductInstallation {
+public:
+    explicit ProductInstallation(InstallationSources& sources) : sources_(sources) {}
+
+    // On failure `out` is empty and the code of the failing read is returned.
+    [[nodiscard]] ResultCode LookupProductDirectory(std::uint32_t kind, std::wstring& out,
+                                                    std::optional<std::wstring_view> subPath,
+                                                    std::wstring_view generation);
+    // A string value of a key under HKEY_LOCAL_MACHINE, in the view of the suite's installer.
+    [[nodiscard]] ResultCode ReadMachineString(const std::wstring& keyPath,
+                                               const std::wstring& valueName, std::wstring& out);
+    // The suite's log folder, or ".\" when there is none.
+    void GetLogDirectory(std::wstring& out);
+
+    InstallationSources& Sources() { return sources_; }
+
+private:
+    [[nodiscard]] ResultCode LookupBase(std::uint32_t kind, std::wstring& out,
+                                        std::wstring_view generation);
+    RegistryView InstallerView();
+
+    InstallationSources& sources_;
+    std::optional<RegistryView> view_;
+};
+
+}  // namespace qor

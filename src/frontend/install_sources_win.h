@@ -1,0 +1,9 @@
+#pragma once
+#include "frontend/install_lookup.h"
+
+namespace qor {
+
+// The process's installation lookup, reading the real registry and folders.
+ProductInstallation& ProcessInstallation();
+
+}  // namespace qor

@@ -1,0 +1,64 @@
+#include "frontend/logging_module_win.h"
+
+#include "common/path_join.h"
+
+namespace qor {
+namespace {
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+    // Through the generic function pointer type, which any function pointer converts from.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+void WinLoggingModule::LibraryFreer::operator()(HMODULE module) const {
+    const DWORD lastError = GetLastError();
+    FreeLibrary(module);
+    SetLastError(lastError);
+}
+
+WinLoggingModule::~WinLoggingModule() {
+    if (object_ && release_) release_(object_);
+}
+
+ResultCode WinLoggingModule::Load(const std::wstring& folder) {
+    const std::wstring path = JoinPath(folder, L"qorlogx.dll");
+    UniqueLibrary library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return ResultFromWin32(GetLastError());
+    const auto get = Export<logabi::GetLogObjectFn>(library.get(), "QorGetLogObject");
+    if (!get) return ResultFromWin32(GetLastError());
+    const auto release = Export<logabi::ReleaseLogObjectFn>(library.get(), "QorReleaseLogObject");
+    if (!release) return ResultFromWin32(GetLastError());
+
+    logabi::LogObject* object = nullptr;
+    if (const ResultCode code = get(&object); Failed(code)) return code;
+    if (!object || !object->operations) return rc::ArgumentMissing;
+    library_ = std::move(library);
+    release_ = release;
+    object_ = object;
+    return rc::Ok;
+}
+
+template <typename Fn>
+Fn WinLoggingModule::Operation(int place) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(object_->operations[place]));
+}
+
+bool WinLoggingModule::IsConfigured() {
+    const auto isConfigured = Operation<logabi::IsConfiguredFn>(logabi::kIsConfiguredPlace);
+    return isConfigured && isConfigured(object_) != 0;
+}
+
+ResultCode WinLoggingModule::Configure(const std::wstring& logFolder) {
+    const auto configure = Operation<logabi::ConfigureFn>(logabi::kConfigurePlace);
+    return configure ? configure(object_, logFolder.c_str()) : rc::NotSupported;
+}
+
+ResultCode WinLoggingModule::Start(std::uint32_t argument) {
+    const auto start = Operation<logabi::StartFn>(logabi::kStartPlace);
+    return start ? start(object_, argument) : rc::NotSupported;
+}
+
+}  // namespace qor

@@ -1,0 +1,39 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "frontend/logging_attach.h"
+#include "platform/win/log_object_abi.h"
+
+namespace qor {
+
+// "qorlogx.dll" loaded from a folder; the module and its log object are released together.
+class WinLoggingModule final : public LoggingModule {
+public:
+    WinLoggingModule() = default;
+    WinLoggingModule(const WinLoggingModule&) = delete;
+    WinLoggingModule& operator=(const WinLoggingModule&) = delete;
+    ~WinLoggingModule() override;
+
+    bool IsLoaded() override { return object_ != nullptr; }
+    [[nodiscard]] ResultCode Load(const std::wstring& folder) override;
+    bool IsConfigured() override;
+    [[nodiscard]] ResultCode Configure(const std::wstring& logFolder) override;
+    [[nodiscard]] ResultCode Start(std::uint32_t argument) override;
+
+private:
+    struct LibraryFreer {
+        void operator()(HMODULE module) const;
+    };
+    using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
+
+    template <typename Fn>
+    Fn Operation(int place) const;
+
+    UniqueLibrary library_;
+    logabi::ReleaseLogObjectFn release_ = nullptr;
+    logabi::LogObject* object_ = nullptr;
+};
+
+}  // namespace qor

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# make_prefix.sh PREFIX [full|none|admin] [TESTBED_BUILD_DIR]
+# Makes a Wine prefix look like a computer with the suite installed:
+#   full   the suite's registry values (32-bit view, as its installer writes them on a
+#          64-bit system), its program and all-users data folders with log, cfg and dumps,
+#          the machine folder values, and the logging module stand-in in the program folder;
+#   none   a plain computer without the suite;
+#   admin  only the administration product.
+set -euo pipefail
+
+prefix=${1:?usage: make_prefix.sh PREFIX [full|none|admin] [TESTBED_BUILD_DIR]}
+kind=${2:-full}
+testbed_build=${3:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/testbed}
+case "$kind" in full|none|admin) ;; *) echo "unknown kind: $kind" >&2; exit 2 ;; esac
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$prefix/system.reg" ] || wine wineboot -i >/dev/null 2>&1
+[ "$kind" = none ] && exit 0
+
+drive_c=$prefix/drive_c
+program_dir='C:\Program Files (x86)\QOR\Firewall'
+data_dir='C:\ProgramData\QOR\Firewall'
+admin_common='C:\Program Files (x86)\QOR\Admin'
+admin_data='C:\ProgramData\QOR\Admin'
+wow=HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node
+
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+esc() { printf '%s' "${1//\\/\\\\}"; }
+{
+  printf 'Windows Registry Editor Version 5.00\n\n'
+  printf '[%s\\QOR\\QorAdmin2014]\n' "$wow"
+  printf '"AdminCommonDir"="%s"\n' "$(esc "$admin_common")"
+  printf '"AdminAllUsersDir"="%s"\n' "$(esc "$admin_data")"
+  printf '"AdminServerInstDir"="%s"\n\n' "$(esc "$admin_common\\Server")"
+  if [ "$kind" = full ]; then
+    printf '[%s\\Qor\\Qor2014]\n' "$wow"
+    printf '"QorDir"="%s"\n' "$(esc "$program_dir")"
+    printf '"QorAllUsersDir"="%s"\n\n' "$(esc "$data_dir")"
+    printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Qor\\SystemValues]\n'
+    printf '"ProgramFilesDir"="C:\\\\Program Files"\n'
+    printf '"ProgramFilesDir (x86)"="C:\\\\Program Files (x86)"\n'
+    printf '"CommonFilesDir"="C:\\\\Program Files\\\\Common Files"\n'
+    printf '"CommonFilesDir (x86)"="C:\\\\Program Files (x86)\\\\Common Files"\n'
+  fi
+} > "$reg"
+wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+
+unix() { winepath -u "$1" 2>/dev/null; }
+mkdir -p "$(unix "$admin_common")" "$(unix "$admin_data")"
+[ "$kind" = full ] || exit 0
+
+program=$(unix "$program_dir")
+data=$(unix "$data_dir")
+mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
+cp "$testbed_build/qorlogx.dll" "$program/"
+printf 'firewall started\r\n' > "$data/log/fw.log"

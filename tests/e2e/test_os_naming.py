@@ -1,0 +1,75 @@
+"""The operating-system record and its display name under the versions Wine imitates."""
+import pytest
+
+from conftest import BUILD
+
+PROBE = BUILD / "win64" / "tests" / "os_name_probe.exe"
+WINE_KEY = "HKCU\\Software\\Wine"
+W = "Microsoft(R) Windows(R)"
+
+# Wine version setting -> (version, service pack, {product type: name}, predicates
+# xp, xp-or-later, server-2003, vista-or-later, 8-or-later). Wine 8 answers "win7" with the
+# server product type, so both 6.1 names are listed; the one matching the answer must appear.
+CASES = {
+    "winxp64": ("5.2.3790.0", "2.0",
+                {1: W + " XP Professional x64 Edition, 5.2.3790 Service Pack 2 Build 3790"},
+                "11000"),
+    "vista": ("6.0.6002.0", "2.0",
+              {1: W + " Vista Ultimate Edition (64-bit), 6.0.6002 Service Pack 2 Build 6002"},
+              "01010"),
+    "win7": ("6.1.7601.0", "1.0",
+             {1: W + " 7 (64-bit), 6.1.7601 Service Pack 1 Build 7601",
+              3: W + " Server 2008 R2 (64-bit), 6.1.7601 Service Pack 1 Build 7601"},
+             "01010"),
+    "win81": ("6.3.9600.0", "0.0", {1: W + " 8.1 (64-bit), 6.3.9600  Build 9600"}, "01011"),
+    "win10": ("10.0.", "0.0", {1: W + ", 10.0.{build}  Build {build}"}, "01011"),
+}
+PREDICATES = ("xp", "xporlater", "server2003", "vista", "win8")
+
+
+@pytest.fixture(scope="module")
+def versioned(wine):
+    """Sets the Windows version of the prefix per test; the setting found is put back."""
+    assert PROBE.exists(), f"{PROBE} is missing: build the win64 preset first"
+    found = wine.wine("reg", "query", WINE_KEY, "/v", "Version")
+    original = None
+    if found.returncode == 0:
+        original = found.stdout.split("REG_SZ")[-1].strip()
+
+    def set_version(version):
+        done = wine.wine("reg", "add", WINE_KEY, "/v", "Version", "/d", version, "/f")
+        assert done.returncode == 0, done.stdout
+        return wine
+
+    yield set_version
+    if original is None:
+        wine.wine("reg", "delete", WINE_KEY, "/v", "Version", "/f")
+    else:
+        set_version(original)
+
+
+def probe(wine) -> dict:
+    out = wine.run_program(PROBE)
+    fields = dict(line.split("=", 1) for line in out.text.splitlines())
+    assert out.exit_code == 0, fields
+    return fields
+
+
+@pytest.mark.parametrize("version", CASES)
+def test_record_and_name_follow_the_reported_version(versioned, version):
+    numbers, service_pack, names, predicates = CASES[version]
+    fields = probe(versioned(version))
+
+    assert (fields["init"], fields["again"], fields["filled"]) == ("0x00000000", "0x00000000", "1")
+    assert fields["version"].startswith(numbers) and fields["version"].endswith(".0")
+    assert fields["servicepack"] == service_pack
+    build = fields["version"].split(".")[2]
+    product_type = int(fields["producttype"])
+    assert product_type in names, fields
+    assert fields["name"] == names[product_type].format(build=build)
+
+    assert fields["class"] == "2" and fields["x64"] == "1"  # 64-bit Wine
+    assert "".join(fields[p] for p in PREDICATES) == predicates
+    assert int(fields["processors"]) >= 1
+    assert (fields["pagesize"], fields["granularity"]) == ("4096", "65536")
+

@@ -1,0 +1,40 @@
+#pragma once
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace qor::test {
+
+// String values by (root, key, value, view); a read in another view finds nothing.
+class FakeRegistry final : public RegistryReader {
+public:
+    void Set(RegistryRoot root, const std::wstring& key, const std::wstring& value,
+             std::wstring data, RegistryView view = RegistryView::Default) {
+        strings_[{root, key, value, view}] = std::move(data);
+    }
+
+    ResultCode ReadString(RegistryRoot root, const std::wstring& path,
+                          const std::wstring& valueName, RegistryView view,
+                          std::wstring& out) override {
+        reads.push_back(path + L"|" + valueName);
+        const auto found = strings_.find({root, path, valueName, view});
+        if (found == strings_.end()) return static_cast<ResultCode>(0xE0010013);
+        out = found->second;
+        return 0;
+    }
+    ResultCode ReadDword(RegistryRoot, const std::wstring&, const std::wstring&, RegistryView,
+                         std::uint32_t&) override {
+        return static_cast<ResultCode>(0xE0010013);
+    }
+
+    std::vector<std::wstring> reads;
+
+private:
+    std::map<std::tuple<RegistryRoot, std::wstring, std::wstring, RegistryView>, std::wstring>
+        strings_;
+};
+
+}  // namespace qor::test

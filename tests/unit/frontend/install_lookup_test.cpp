@@ -1,0 +1,178 @@
+#include "frontend/install_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "fakes/fake_registry.h"
+#include "frontend/logging_attach.h"
+#include "platform/special_folders.h"
+
+namespace qor {
+namespace {
+
+constexpr ResultCode kKeyNotFound = static_cast<ResultCode>(0xE0010013);
+
+class FakeInstallSources final : public InstallationSources {
+public:
+    RegistryReader& Registry() override { return registry; }
+    bool Is64BitSystem() override { ++bitnessQueries; return system64; }
+    ResultCode GetSpecialFolder(std::uint32_t id, std::wstring& out) override {
+        if (id == folder::AppData) { out = L"C:\\Users\\u\\Roaming"; return rc::Ok; }
+        return rc::PathNotFound;
+    }
+    bool IsDirectory(const std::wstring& path) override { return directories.count(path) != 0; }
+    std::wstring OwnExecutableFolder() override { return L"C:\\tool"; }
+
+    // The suite as its 32-bit installer records it on a 64-bit system.
+    void InstallSuite() {
+        registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Qor\\Qor2014", L"QorDir", L"C:\\PF\\QOR", RegistryView::Wow32);
+        registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Qor\\Qor2014", L"QorAllUsersDir", L"C:\\Data\\QOR", RegistryView::Wow32);
+    }
+
+    test::FakeRegistry registry;
+    bool system64 = true;
+    int bitnessQueries = 0;
+    std::set<std::wstring> directories;
+};
+
+struct Lookup {
+    FakeInstallSources sources;
+    ProductInstallation installation{sources};
+
+    std::wstring Of(std::uint32_t kind, std::optional<std::wstring_view> sub = std::nullopt,
+                    std::wstring_view generation = L"2014") {
+        std::wstring out = L"stale";
+        const ResultCode code = installation.LookupProductDirectory(kind, out, sub, generation);
+        if (code != rc::Ok) {
+            EXPECT_TRUE(out.empty());
+            return L"error " + std::to_wstring(static_cast<unsigned>(code));
+        }
+        return out;
+    }
+};
+
+const std::wstring kMissing = L"error " + std::to_wstring(0xE0010013u);
+
+TEST(LookupProductDirectory, SuiteKindsInTheInstallerView) {
+    Lookup l;
+    l.sources.InstallSuite();
+    EXPECT_EQ(l.Of(product_dir::Program), L"C:\\PF\\QOR");
+    EXPECT_EQ(l.Of(product_dir::AllUsersData, L"dumps\\"), L"C:\\Data\\QOR\\dumps\\");
+    EXPECT_EQ(l.Of(product_dir::ScannerData), L"C:\\Data\\QOR\\avi");
+    EXPECT_EQ(l.Of(product_dir::UserRoaming), L"C:\\Users\\u\\Roaming\\Qor2014");
+    EXPECT_EQ(l.Of(product_dir::UserLocal), L"error " + std::to_wstring(0xE001003Eu));
+    EXPECT_EQ(l.Of(product_dir::Program, std::nullopt, L"2013"), kMissing);  // other generation
+    EXPECT_EQ(l.Of(product_dir::AdminAllUsers), kMissing);
+    EXPECT_EQ(l.Of(10), L"error " + std::to_wstring(0xE001003Cu));
+    EXPECT_EQ(l.sources.bitnessQueries, 1);  // decided once
+}
+
+TEST(LookupProductDirectory, ThirtyTwoBitSystemUsesNoView) {
+    Lookup l;
+    l.sources.system64 = false;
+    l.sources.InstallSuite();  // 32-bit view only: not what a 32-bit system has
+    EXPECT_EQ(l.Of(product_dir::Program), kMissing);
+    l.sources.registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Qor\\Qor2014", L"QorDir", L"C:\\P");
+    EXPECT_EQ(l.Of(product_dir::Program), L"C:\\P");
+}
+
+TEST(LookupProductDirectory, AdministrationProductOnly) {
+    Lookup l;
+    const std::wstring admin = L"SOFTWARE\\QOR\\QorAdmin2014";
+    for (const wchar_t* value : {L"AdminCommonDir", L"AdminAllUsersDir", L"AdminServerInstDir"}) {
+        l.sources.registry.Set(RegistryRoot::LocalMachine, admin, value, std::wstring(L"A:\\") + value, RegistryView::Wow32);
+    }
+    l.sources.registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\QOR\\QorVez", L"VezAllUsersDir", L"V:\\", RegistryView::Wow32);
+    EXPECT_EQ(l.Of(product_dir::Program), kMissing);
+    EXPECT_EQ(l.Of(product_dir::ScannerData), kMissing);
+    EXPECT_EQ(l.Of(product_dir::AdminCommon), L"A:\\AdminCommonDir");
+    EXPECT_EQ(l.Of(product_dir::AdminAllUsers), L"A:\\AdminAllUsersDir");
+    EXPECT_EQ(l.Of(product_dir::AdminServerInstall, L"bin"), L"A:\\AdminServerInstDir\\bin");
+    EXPECT_EQ(l.Of(product_dir::SiblingAllUsers, L"x"), L"V:\\x");
+    EXPECT_EQ(l.Of(product_dir::SiblingCommon), kMissing);
+}
+
+TEST(GetLogDirectory, ExistingLogFolderElseCurrentDirectory) {
+    Lookup l;
+    std::wstring out;
+    l.installation.GetLogDirectory(out);
+    EXPECT_EQ(out, L".\\");
+    l.sources.InstallSuite();
+    l.installation.GetLogDirectory(out);
+    EXPECT_EQ(out, L".\\");  // not an existing directory
+    l.sources.directories.insert(L"C:\\Data\\QOR\\log");
+    l.installation.GetLogDirectory(out);
+    EXPECT_EQ(out, L"C:\\Data\\QOR\\log");
+}
+
+class FakeLoggingModule final : public LoggingModule {
+public:
+    bool IsLoaded() override { return loaded; }
+    ResultCode Load(const std::wstring& folder) override {
+        calls.push_back(L"load " + folder);
+        loaded = Succeeded(loadCode);
+        return loadCode;
+    }
+    bool IsConfigured() override { calls.push_back(L"is-configured"); return configured; }
+    ResultCode Configure(const std::wstring& folder) override {
+        calls.push_back(L"configure " + folder);
+        return configureCode;
+    }
+    ResultCode Start(std::uint32_t argument) override {
+        calls.push_back(L"start " + std::to_wstring(argument));
+        return startCode;
+    }
+
+    bool loaded = false, configured = false;
+    ResultCode loadCode = 0, configureCode = 0, startCode = 0;
+    std::vector<std::wstring> calls;
+};
+
+using Calls = std::vector<std::wstring>;
+
+TEST(AttachLoggingModule, ProgramFolderAndLogFolderOfTheSuite) {
+    Lookup l;
+    l.sources.InstallSuite();
+    l.sources.directories = {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"};
+    FakeLoggingModule module;
+    module.startCode = 7;
+    EXPECT_EQ(AttachLoggingModule(l.installation, module), 7);
+    EXPECT_EQ(module.calls, (Calls{L"load C:\\PF\\QOR", L"is-configured",
+                                   L"configure C:\\Data\\QOR\\log", L"start 0"}));
+}
+
+TEST(AttachLoggingModule, WithoutTheSuiteTheToolFolderAndCurrentDirectory) {
+    Lookup l;
+    l.sources.directories = {L"C:\\tool"};
+    FakeLoggingModule module;
+    module.configured = true;
+    EXPECT_EQ(AttachLoggingModule(l.installation, module), 0);
+    EXPECT_EQ(module.calls, (Calls{L"load C:\\tool", L"is-configured", L"start 0"}));
+}
+
+TEST(AttachLoggingModule, FailuresEndTheAttachment) {
+    Lookup l;
+    FakeLoggingModule missingFolder;
+    EXPECT_EQ(AttachLoggingModule(l.installation, missingFolder), rc::PathNotFound);
+    EXPECT_TRUE(missingFolder.calls.empty());
+
+    l.sources.directories = {L"C:\\tool"};
+    FakeLoggingModule noModule;
+    noModule.loadCode = rc::PathNotFound;
+    EXPECT_EQ(AttachLoggingModule(l.installation, noModule), rc::PathNotFound);
+    EXPECT_EQ(noModule.calls, Calls{L"load C:\\tool"});
+
+    FakeLoggingModule refuses;
+    refuses.configureCode = rc::OutOfMemory;
+    EXPECT_EQ(AttachLoggingModule(l.installation, refuses), rc::OutOfMemory);
+    EXPECT_EQ(refuses.calls, (Calls{L"load C:\\tool", L"is-configured", L"configure .\\"}));
+
+    refuses.calls.clear();  // already loaded: no second load
+    refuses.configureCode = 0;
+    EXPECT_EQ(AttachLoggingModule(l.installation, refuses), 0);
+    EXPECT_EQ(refuses.calls, (Calls{L"is-configured", L"configure .\\", L"start 0"}));
+}
+
+}  // namespace
+}  // namespace qor
