@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds qorfwdiag.exe and runs it under Wine in a prefix that the testbed makes look like a
-# computer with the suite installed (build/main-prefix). Until the package run exists it
-# shows the banner and the main menu, then quits.
+# Builds qorfwdiag.exe and makes a diagnostics package under Wine, on a prefix that the
+# testbed makes look like a computer with the suite installed (build/main-prefix), then lists
+# what the package holds. The package is build/qorfwdiag-package.zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,7 +11,10 @@ cmake --build --preset win64 --target qorfwdiag qorlogx
 
 export WINEPREFIX="$PWD/build/main-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/win64/testbed"
+package="$PWD/build/qorfwdiag-package.zip"
+rm -f "$package"
 status=0
-printf 'q' | wine build/win64/src/qorfwdiag.exe || status=$?
+wine build/win64/src/qorfwdiag.exe -run "$(winepath -w "$package")" </dev/null || status=$?
 wineserver -k 2>/dev/null || true
-exit "$status"
+[ "$status" -eq 0 ] || exit "$status"
+unzip -l "$package"

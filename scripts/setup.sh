@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ zlib1g-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
-  wine wine64 python3 python3-pytest unzip p7zip-full
+  wine wine64 python3 python3-pytest unzip p7zip-full zip
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,19 +1,43 @@
-// Process entry point of qorfwdiag.exe.
+// Process entry point of qorfwdiag.exe: the real console, registry, file system and shell.
 #include <string>
 #include <vector>
 
+#include "archive/zip_directory_tree.h"
+#include "diag/run_platform_win.h"
 #include "frontend/console_win.h"
 #include "frontend/front_end.h"
 #include "frontend/install_sources_win.h"
 #include "frontend/logging_module_win.h"
 #include "frontend/product_actions.h"
+#include "frontend/shell_win.h"
 #include "platform/platform_start.h"
+
+namespace {
+
+qor::RunFactory MakeRunFactory(qor::Console& console) {
+    return [&console] {
+        return std::make_unique<qor::DiagnosticsRun>(qor::RunDependencies{
+            console,
+            qor::ProcessInstallation(),
+            qor::EnableDebugPrivilege,
+            qor::MakeFsRedirection(),
+            qor::UnfinishedCollectors(),
+            [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
+                return qor::ZipDirectoryTree(source, archive, verbose, console);
+            },
+        });
+    };
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     qor::WinConsole console;
     qor::WinLoggingModule logging;  // attached for the rest of the process
-    qor::ProductActions actions(console, qor::ProcessInstallation(), logging);
+    qor::WinShell shell;
+    qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console), shell);
+    qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages);
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

@@ -18,9 +18,13 @@ void ProductActions::EnableAllDebugLogging() { (void)Unfinished(); }
 void ProductActions::DisableDebugLogging(bool) { (void)Unfinished(); }
 void ProductActions::MakeServiceStoppable() { (void)Unfinished(); }
 void ProductActions::MakeServiceUnstoppable() { (void)Unfinished(); }
-void ProductActions::CreateDiagnosticsPackage(bool) { (void)Unfinished(); }
-void ProductActions::SaveReportAndOpen() { (void)Unfinished(); }
-ResultCode ProductActions::RunToFile(const std::wstring&) { return Unfinished(); }
+void ProductActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
+    packages_.CreateDiagnosticsPackage(removeWorkDirectory);
+}
+void ProductActions::SaveReportAndOpen() { packages_.SaveReportAndOpen(); }
+ResultCode ProductActions::RunToFile(const std::wstring& fileName) {
+    return packages_.RunToFile(fileName);
+}
 ResultCode ProductActions::RepairInfCacheAction() { return Unfinished(); }
 
 }  // namespace qor

@@ -3,6 +3,7 @@
 #include "frontend/console.h"
 #include "frontend/install_lookup.h"
 #include "frontend/logging_attach.h"
+#include "frontend/package_actions.h"
 
 namespace qor {
 
@@ -10,8 +11,9 @@ namespace qor {
 // rc::NotSupported through PrintErrorCode and change nothing.
 class ProductActions final : public FrontEndActions {
 public:
-    ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging)
-        : console_(console), installation_(installation), logging_(logging) {}
+    ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging,
+                   PackageActions& packages)
+        : console_(console), installation_(installation), logging_(logging), packages_(packages) {}
 
     [[nodiscard]] ResultCode AttachLoggingModule() override;
 
@@ -32,6 +34,7 @@ private:
     Console& console_;
     ProductInstallation& installation_;
     LoggingModule& logging_;
+    PackageActions& packages_;
 };
 
 }  // namespace qor

@@ -47,11 +47,11 @@ class Wine:
         assert windows_path[:3].upper() == "C:\\"
         return self.prefix / "drive_c" / windows_path[3:].replace("\\", "/")
 
-    def run(self, *args: str, stdin=b"") -> Outcome:
+    def run(self, *args: str, stdin=b"", cwd=None) -> Outcome:
         """qorfwdiag.exe with `args`; `stdin` is bytes, or None for a closed input."""
-        return self.run_program(EXE, *args, stdin=stdin)
+        return self.run_program(EXE, *args, stdin=stdin, cwd=cwd)
 
-    def run_program(self, program: pathlib.Path, *args: str, stdin=b"") -> Outcome:
+    def run_program(self, program: pathlib.Path, *args: str, stdin=b"", cwd=None) -> Outcome:
         """Any Windows program, through runexit so that the full exit code is known.
 
         Output goes to files, not pipes: Wine's own background processes may inherit the
@@ -60,7 +60,7 @@ class Wine:
             subprocess.run(
                 ["wine", str(RUNEXIT), str(program), *args],
                 input=stdin, stdin=subprocess.DEVNULL if stdin is None else None,
-                stdout=out, stderr=err, env=self.env, timeout=TIMEOUT, check=False)
+                stdout=out, stderr=err, env=self.env, timeout=TIMEOUT, check=False, cwd=cwd)
             out.seek(0)
             err.seek(0)
             return Outcome(out.read(), err.read())
@@ -102,4 +102,20 @@ def wine():
         assert path.exists(), f"{path} is missing: build the win64 preset first"
     session = start_prefix()
     yield session
+    stop_prefix(session)
+
+
+@pytest.fixture(scope="session")
+def suite():
+    """A prefix with the suite installed by the testbed."""
+    session = start_prefix("full")
+    yield session
+    stop_prefix(session)
+
+
+@pytest.fixture(scope="session", params=["none", "admin"])
+def without_suite(request):
+    """A prefix without the suite: a plain computer, or one with the administration product."""
+    session = start_prefix(request.param)
+    yield request.param, session
     stop_prefix(session)

@@ -4,7 +4,7 @@ import shutil
 
 import pytest
 
-from conftest import BUILD, start_prefix, stop_prefix
+from conftest import BUILD
 from texts import BANNER, MAIN_MENU
 
 PROBE = BUILD / "win64" / "tests" / "install_probe.exe"
@@ -20,20 +20,6 @@ def probe(session) -> dict:
     out = session.run_program(PROBE)
     assert out.exit_code == 0
     return dict(line.split(": ", 1) for line in out.text.splitlines())
-
-
-@pytest.fixture(scope="module")
-def suite():
-    session = start_prefix("full")
-    yield session
-    stop_prefix(session)
-
-
-@pytest.fixture(scope="module", params=["none", "admin"])
-def without_suite(request):
-    session = start_prefix(request.param)
-    yield request.param, session
-    stop_prefix(session)
 
 
 def test_every_kind_on_the_suite_prefix(suite):

@@ -2,35 +2,14 @@
 
 #include <cerrno>
 
+#include "common/text_encoding.h"
+
 namespace qor::fs {
-namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
 
 std::string NativePath(const std::wstring& path) {
-    std::string out;
-    out.reserve(path.size());
-    for (const wchar_t w : path) {
-        const auto c = static_cast<char32_t>(w);
-        AppendUtf8(out, c == U'\\' ? U'/' : (c > 0x10FFFF ? 0xFFFD : c));
+    std::string out = ToUtf8(path);
+    for (char& c : out) {
+        if (c == '\\') c = '/';
     }
     return out;
 }

@@ -4,37 +4,16 @@
 
 #include <set>
 
-#include "fakes/fake_registry.h"
+#include "fakes/fake_install_sources.h"
 #include "frontend/logging_attach.h"
 #include "platform/special_folders.h"
 
 namespace qor {
 namespace {
 
+using test::FakeInstallSources;
+
 constexpr ResultCode kKeyNotFound = static_cast<ResultCode>(0xE0010013);
-
-class FakeInstallSources final : public InstallationSources {
-public:
-    RegistryReader& Registry() override { return registry; }
-    bool Is64BitSystem() override { ++bitnessQueries; return system64; }
-    ResultCode GetSpecialFolder(std::uint32_t id, std::wstring& out) override {
-        if (id == folder::AppData) { out = L"C:\\Users\\u\\Roaming"; return rc::Ok; }
-        return rc::PathNotFound;
-    }
-    bool IsDirectory(const std::wstring& path) override { return directories.count(path) != 0; }
-    std::wstring OwnExecutableFolder() override { return L"C:\\tool"; }
-
-    // The suite as its 32-bit installer records it on a 64-bit system.
-    void InstallSuite() {
-        registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Qor\\Qor2014", L"QorDir", L"C:\\PF\\QOR", RegistryView::Wow32);
-        registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Qor\\Qor2014", L"QorAllUsersDir", L"C:\\Data\\QOR", RegistryView::Wow32);
-    }
-
-    test::FakeRegistry registry;
-    bool system64 = true;
-    int bitnessQueries = 0;
-    std::set<std::wstring> directories;
-};
 
 struct Lookup {
     FakeInstallSources sources;

@@ -1,0 +1,23 @@
+#pragma once
+// Packs a directory tree into one ZIP archive, breadth first.
+#include <cstdint>
+#include <string>
+
+#include "archive/zip_writer.h"
+#include "common/result.h"
+#include "frontend/console.h"
+
+namespace qor {
+
+using SleepFn = void (*)(std::uint32_t milliseconds);
+void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
+
+// Every folder and file below `source` (links neither followed nor added; `archivePath`
+// itself skipped) into a new archive at `archivePath`. Progress goes to `console` only when
+// `verbose`. A file that cannot be opened is tried once more after 2000 ms, then left out.
+[[nodiscard]] ResultCode ZipDirectoryTree(const std::wstring& source,
+                                          const std::wstring& archivePath, bool verbose,
+                                          Console& console, SleepFn sleep = SleepMilliseconds,
+                                          const zip::ZipOptions& options = {}) noexcept;
+
+}  // namespace qor

@@ -1,0 +1,64 @@
+#include "common/text_encoding.h"
+
+namespace qor {
+namespace {
+
+void AppendUnit(std::string& out, char32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+}
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string ToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if (IsHighSurrogate(c) && i + 1 < text.size() &&
+            IsLowSurrogate(static_cast<char32_t>(text[i + 1]))) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+        }
+        if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) c = 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string ToUtf16Le(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const wchar_t w : text) {
+        const auto c = static_cast<char32_t>(w);
+        if (c > 0xFFFF && c <= 0x10FFFF) {
+            AppendUnit(out, 0xD800 + ((c - 0x10000) >> 10));
+            AppendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            AppendUnit(out, c > 0xFFFF ? 0xFFFD : c);
+        }
+    }
+    return out;
+}
+
+}  // namespace qor

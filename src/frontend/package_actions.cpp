@@ -1,0 +1,111 @@
+#include "frontend/package_actions.h"
+
+#include "common/path_join.h"
+#include "common/text_format.h"
+#include "frontend/error_report.h"
+#include "frontend/product_constants.h"
+#include "platform/fs.h"
+
+namespace qor {
+namespace {
+
+constexpr const wchar_t* kStarting = L"\nStarting information gathering process, please stand by.\n";
+constexpr const wchar_t* kCopying =
+    L"\nDiagnostics process finished, copying archive file, please stand by.\n";
+
+std::wstring ReplaceAll(std::wstring text, std::wstring_view what, std::wstring_view with) {
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::wstring::npos; at += with.size()) {
+        text.replace(at, what.size(), with);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring PackageCopyName(const std::wstring& packagePath) {
+    const std::size_t last = packagePath.find_last_of(L"\\/:");
+    const std::wstring name = last == std::wstring::npos ? packagePath : packagePath.substr(last + 1);
+    return ReplaceAll(name, L".tmp", L".zip");
+}
+
+void PackageActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
+    console_.Write(kStarting);
+    const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    run->SetRemoveWorkDirectory(removeWorkDirectory);
+    std::wstring packagePath;
+    if (const Result result = run->Run(packagePath, FullSet | Verbose); result.IsFailed()) {
+        PrintError(console_, result);
+        return;
+    }
+    console_.Write(kCopying);
+    std::wstring destination;
+    const ResultCode copied = CopyToDumpsFolder(packagePath, destination);
+    if (Failed(copied)) {
+        PrintErrorCode(console_, copied);
+        return;
+    }
+    PrintSavedAs(destination);
+    shell_.ShowInExplorer(destination);
+}
+
+// The suite's dumps folder, else the current directory; the folder is made when missing.
+ResultCode PackageActions::CopyToDumpsFolder(const std::wstring& packagePath,
+                                             std::wstring& destination) {
+    const std::wstring name = PackageCopyName(packagePath);
+    std::wstring folder;
+    if (installation_.LookupProductDirectory(product_dir::AllUsersData, folder, L"dumps\\",
+                                             ProductGeneration) != rc::Ok) {
+        if (const ResultCode code = fs::CurrentDirectory(folder); Failed(code)) return code;
+    }
+    if (!fs::IsDirectory(folder)) {
+        if (const ResultCode code = fs::MakeDirectory(folder); Failed(code)) return code;
+    }
+    destination = JoinPath(folder, name);
+    return fs::CopyFileOver(packagePath, destination);
+}
+
+void PackageActions::SaveReportAndOpen() {
+    console_.Write(kStarting);
+    const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    run->SetRemoveWorkDirectory(false);
+    std::wstring reportPath;
+    if (const Result result = run->Run(reportPath, ReportOnly); result.IsFailed()) {
+        PrintError(console_, result);
+        return;
+    }
+    console_.Write(FormatText(
+        L"\nDiagnostics process finished. Please stand by, opening the output file:\n%ls\n",
+        reportPath.c_str()));
+    const std::wstring textPath = ReplaceAll(reportPath, L".tmp", L".txt");
+    if (const ResultCode code = fs::MoveFileOver(reportPath, textPath); Failed(code)) {
+        PrintErrorCode(console_, code);
+        return;
+    }
+    shell_.Open(textPath);
+}
+
+ResultCode PackageActions::RunToFile(const std::wstring& fileName) {
+    const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    run->SetRemoveWorkDirectory(true);
+    std::wstring packagePath;
+    if (const Result result = run->Run(packagePath, FullSet | Verbose); result.IsFailed()) {
+        PrintError(console_, result);
+        return result.Code();
+    }
+    console_.Write(kCopying);
+    console_.Write(FormatText(L"\nCopying '%ls'\nto '%ls'.\n", packagePath.c_str(), fileName.c_str()));
+    if (const ResultCode code = fs::CopyFileOver(packagePath, fileName); Failed(code)) {
+        PrintErrorCode(console_, code);
+        return code;
+    }
+    PrintSavedAs(fileName);
+    return rc::Ok;
+}
+
+void PackageActions::PrintSavedAs(const std::wstring& destination) {
+    console_.Write(FormatText(L"\nThe diagnostics file was saved as:\n%ls\n"
+                              L"Please send the file to your Technical Support contact.\n\n",
+                              destination.c_str()));
+}
+
+}  // namespace qor

@@ -1,0 +1,47 @@
+#pragma once
+// The actions that make a diagnostics run and deliver its output.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "diag/diagnostics_run.h"
+#include "frontend/console.h"
+#include "frontend/install_lookup.h"
+
+namespace qor {
+
+// The desktop side: showing a file in Explorer and opening a document.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    virtual void ShowInExplorer(const std::wstring& path) = 0;
+    virtual void Open(const std::wstring& path) = 0;
+};
+
+using RunFactory = std::function<std::unique_ptr<DiagnosticsRun>()>;
+
+// The package's file name: the part after the last "\", "/" or ":", with ".tmp" made ".zip".
+std::wstring PackageCopyName(const std::wstring& packagePath);
+
+class PackageActions {
+public:
+    PackageActions(Console& console, ProductInstallation& installation, RunFactory makeRun,
+                   Shell& shell)
+        : console_(console), installation_(installation), makeRun_(std::move(makeRun)), shell_(shell) {}
+
+    void CreateDiagnosticsPackage(bool removeWorkDirectory);
+    void SaveReportAndOpen();
+    [[nodiscard]] ResultCode RunToFile(const std::wstring& fileName);
+
+private:
+    [[nodiscard]] ResultCode CopyToDumpsFolder(const std::wstring& packagePath,
+                                               std::wstring& destination);
+    void PrintSavedAs(const std::wstring& destination);
+
+    Console& console_;
+    ProductInstallation& installation_;
+    RunFactory makeRun_;
+    Shell& shell_;
+};
+
+}  // namespace qor

@@ -1,0 +1,47 @@
+#pragma once
+// Lists the entries of one directory that match a wildcard mask, in the file system's order.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/result.h"
+
+namespace qor::rc {
+inline constexpr ResultCode EndOfEntries = SuiteError(0x0E);
+}
+
+namespace qor::fs {
+
+namespace kinds {
+inline constexpr std::uint32_t DotDot = 1;
+inline constexpr std::uint32_t Dot = 2;
+inline constexpr std::uint32_t Directories = 4;
+inline constexpr std::uint32_t Files = 8;
+inline constexpr std::uint32_t ReparsePoints = 16;
+}  // namespace kinds
+
+struct DirectoryEntry {
+    std::wstring name;
+    std::wstring fullPath;
+    std::uint32_t attributes = 0;
+};
+
+class DirectoryEnumerator {
+public:
+    DirectoryEnumerator() noexcept;
+    DirectoryEnumerator(const DirectoryEnumerator&) = delete;
+    DirectoryEnumerator& operator=(const DirectoryEnumerator&) = delete;
+    ~DirectoryEnumerator();
+
+    // The mask is matched without regard to case ("*" and "?").
+    [[nodiscard]] ResultCode Open(const std::wstring& directory, const std::wstring& mask,
+                                  std::uint32_t kindFlags) noexcept;
+    // rc::EndOfEntries after the last entry.
+    [[nodiscard]] ResultCode Next(DirectoryEntry& out) noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace qor::fs

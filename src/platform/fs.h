@@ -1,0 +1,83 @@
+#pragma once
+// The file system as the program uses it. One Win32 implementation (the exact calls, access
+// and share modes) and one POSIX implementation, so the writers run on Linux too. Paths are
+// Windows-style text; on POSIX a backslash is read as a separator.
+#include <cstdint>
+#include <string>
+
+#include "common/result.h"
+
+namespace qor::fs {
+
+namespace attr {
+inline constexpr std::uint32_t ReadOnly = 0x01;
+inline constexpr std::uint32_t Hidden = 0x02;
+inline constexpr std::uint32_t System = 0x04;
+inline constexpr std::uint32_t Directory = 0x10;
+inline constexpr std::uint32_t Archive = 0x20;
+inline constexpr std::uint32_t Normal = 0x80;
+inline constexpr std::uint32_t ReparsePoint = 0x400;
+}  // namespace attr
+
+// Times in 100-ns units since 1601-01-01 UTC.
+struct FileInfo {
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    std::int64_t creationTime = 0;
+    std::int64_t lastAccessTime = 0;
+    std::int64_t lastWriteTime = 0;
+};
+
+// Owner of one open file; closed on destruction. Failed calls leave outputs untouched.
+class File {
+public:
+    File() noexcept = default;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    bool IsOpen() const noexcept;
+    // Reads up to `size` bytes; `read` 0 at the end of the file.
+    [[nodiscard]] ResultCode Read(void* buffer, std::uint32_t size, std::uint32_t& read) noexcept;
+    // All of `data` or a failure; `written` tells how much went out.
+    [[nodiscard]] ResultCode Write(const void* data, std::uint32_t size,
+                                   std::uint32_t& written) noexcept;
+    [[nodiscard]] ResultCode SeekFromStart(std::uint64_t offset) noexcept;
+    [[nodiscard]] ResultCode Info(FileInfo& out) noexcept;
+    [[nodiscard]] ResultCode Flush() noexcept;
+    void Close() noexcept;
+
+    // Platform handle: a HANDLE on Windows, a descriptor on POSIX.
+    explicit File(std::intptr_t handle) noexcept : handle_(handle) {}
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
+};
+
+// Write only, no sharing, an existing file replaced.
+[[nodiscard]] ResultCode CreateExclusive(const std::wstring& path, File& out) noexcept;
+// Read only, others may read too, the file must exist.
+[[nodiscard]] ResultCode OpenForReading(const std::wstring& path, File& out) noexcept;
+// Read and write, no sharing, created when missing and not truncated.
+[[nodiscard]] ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept;
+
+// Attributes of a file or directory: rc::FileNotFound or rc::PathNotFound when missing.
+[[nodiscard]] ResultCode QueryAttributes(const std::wstring& path,
+                                         std::uint32_t& attributes) noexcept;
+bool IsDirectory(const std::wstring& path) noexcept;
+// One level; an existing object or a missing parent is a failure.
+[[nodiscard]] ResultCode MakeDirectory(const std::wstring& path) noexcept;
+// The directory, everything in it, then itself; links are removed, never followed.
+[[nodiscard]] ResultCode RemoveTree(const std::wstring& path) noexcept;
+// An existing destination is replaced.
+[[nodiscard]] ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept;
+[[nodiscard]] ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept;
+[[nodiscard]] ResultCode RemoveFile(const std::wstring& path) noexcept;
+[[nodiscard]] ResultCode CurrentDirectory(std::wstring& out) noexcept;
+// `path` made absolute against the current directory.
+[[nodiscard]] ResultCode FullPath(const std::wstring& path, std::wstring& out) noexcept;
+
+}  // namespace qor::fs

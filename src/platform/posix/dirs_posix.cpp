@@ -1,0 +1,121 @@
+// Directory and whole-file operations of the file system layer on POSIX.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <memory>
+
+#include "platform/fs.h"
+#include "platform/posix/native_path_posix.h"
+
+namespace qor::fs {
+namespace {
+
+ResultCode LastError() noexcept { return ResultFromErrno(errno); }
+
+ResultCode Check(int result) noexcept { return result == 0 ? rc::Ok : LastError(); }
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+ResultCode RemoveNative(const std::string& path) noexcept;
+
+ResultCode RemoveContents(const std::string& directory) noexcept {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
+    if (!dir) return LastError();
+    ResultCode result = rc::Ok;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const ResultCode removed = RemoveNative(directory + "/" + name);
+        if (Failed(removed) && result == rc::Ok) result = removed;
+    }
+    return result;
+}
+
+// A symbolic link is removed itself, never followed.
+ResultCode RemoveNative(const std::string& path) noexcept {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return LastError();
+    if (!S_ISDIR(info.st_mode)) return Check(unlink(path.c_str()));
+    if (const ResultCode emptied = RemoveContents(path); Failed(emptied)) return emptied;
+    return Check(rmdir(path.c_str()));
+}
+
+}  // namespace
+
+bool IsDirectory(const std::wstring& path) noexcept {
+    struct stat info {};
+    return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+ResultCode MakeDirectory(const std::wstring& path) noexcept {
+    return Check(mkdir(NativePath(path).c_str(), 0777));
+}
+
+ResultCode RemoveTree(const std::wstring& path) noexcept {
+    const std::string native = NativePath(path);
+    struct stat info {};
+    if (lstat(native.c_str(), &info) != 0) return LastError();
+    if (!S_ISDIR(info.st_mode)) return ResultFromErrno(ENOTDIR);
+    return RemoveNative(native);
+}
+
+ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+    const FdCloser source{open(NativePath(from).c_str(), O_RDONLY)};
+    if (source.fd < 0) return LastError();
+    const FdCloser target{open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666)};
+    if (target.fd < 0) return LastError();
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = read(source.fd, buffer, sizeof buffer);
+        if (got < 0) return LastError();
+        if (got == 0) return rc::Ok;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(target.fd, buffer + done, static_cast<std::size_t>(got - done));
+            if (put < 0) return LastError();
+            done += put;
+        }
+    }
+}
+
+ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+    return Check(std::rename(NativePath(from).c_str(), NativePath(to).c_str()));
+}
+
+ResultCode RemoveFile(const std::wstring& path) noexcept {
+    return Check(unlink(NativePath(path).c_str()));
+}
+
+ResultCode CurrentDirectory(std::wstring& out) noexcept {
+    char buffer[PATH_MAX];
+    if (!getcwd(buffer, sizeof buffer)) return LastError();
+    out = FromNative(buffer);
+    return rc::Ok;
+}
+
+ResultCode FullPath(const std::wstring& path, std::wstring& out) noexcept {
+    if (path.empty()) return ResultFromErrno(EINVAL);
+    if (path[0] == L'/' || path[0] == L'\\') {
+        out = path;
+        return rc::Ok;
+    }
+    std::wstring current;
+    if (const ResultCode code = CurrentDirectory(current); Failed(code)) return code;
+    out = current + L"/" + path;
+    return rc::Ok;
+}
+
+}  // namespace qor::fs

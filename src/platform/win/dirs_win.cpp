@@ -1,0 +1,116 @@
+// Directory and whole-file operations of the file system layer. Names avoid the
+// Win32 macros (CopyFile, MoveFile, DeleteFile, CreateDirectory).
+#include <windows.h>
+
+#include <vector>
+
+#include "common/path_join.h"
+#include "platform/fs.h"
+
+namespace qor::fs {
+namespace {
+
+ResultCode LastError() noexcept { return ResultFromWin32(GetLastError()); }
+
+ResultCode Check(BOOL succeeded) noexcept { return succeeded ? rc::Ok : LastError(); }
+
+struct FindCloser {
+    HANDLE handle;
+    ~FindCloser() {
+        const DWORD lastError = GetLastError();
+        FindClose(handle);
+        SetLastError(lastError);
+    }
+};
+
+bool IsDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+// A link is removed itself; a plain directory after its contents.
+ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept;
+
+ResultCode RemoveContents(const std::wstring& directory) noexcept {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(JoinPath(directory, L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return LastError();
+    const FindCloser closer{find};
+    ResultCode result = rc::Ok;
+    do {
+        if (IsDotEntry(data.cFileName)) continue;
+        const ResultCode removed = RemoveEntry(JoinPath(directory, data.cFileName), data.dwFileAttributes);
+        if (Failed(removed) && result == rc::Ok) result = removed;
+    } while (FindNextFileW(find, &data));
+    return result;
+}
+
+ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept {
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    const bool directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (!directory) return Check(DeleteFileW(path.c_str()));
+    // A junction or directory link is removed itself, without looking inside.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (const ResultCode emptied = RemoveContents(path); Failed(emptied)) return emptied;
+    }
+    return Check(RemoveDirectoryW(path.c_str()));
+}
+
+}  // namespace
+
+bool IsDirectory(const std::wstring& path) noexcept {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ResultCode MakeDirectory(const std::wstring& path) noexcept {
+    return Check(CreateDirectoryW(path.c_str(), nullptr));
+}
+
+ResultCode RemoveTree(const std::wstring& path) noexcept {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ResultFromWin32(ERROR_DIRECTORY);
+    return RemoveEntry(path, attributes);
+}
+
+ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+    return Check(CopyFileW(from.c_str(), to.c_str(), FALSE));
+}
+
+ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+    return Check(MoveFileExW(from.c_str(), to.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+}
+
+ResultCode RemoveFile(const std::wstring& path) noexcept { return Check(DeleteFileW(path.c_str())); }
+
+ResultCode CurrentDirectory(std::wstring& out) noexcept {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) return LastError();
+        if (length < buffer.size()) {
+            out.assign(buffer.data(), length);
+            return rc::Ok;
+        }
+        buffer.resize(length);
+    }
+}
+
+ResultCode FullPath(const std::wstring& path, std::wstring& out) noexcept {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
+                                              buffer.data(), nullptr);
+        if (length == 0) return LastError();
+        if (length < buffer.size()) {
+            out.assign(buffer.data(), length);
+            return rc::Ok;
+        }
+        buffer.resize(length);
+    }
+}
+
+}  // namespace qor::fs

@@ -1,0 +1,62 @@
+#include "common/time_fields.h"
+
+#include <gtest/gtest.h>
+
+#include "common/random.h"
+
+namespace qor {
+namespace {
+
+constexpr std::int64_t kUnixEpoch = 116'444'736'000'000'000;
+constexpr std::int64_t kSecond = 10'000'000;
+
+TEST(TimeFieldsFromSystemTime, CalendarFieldsDownTo100Nanoseconds) {
+    TimeFields t;
+    // 2026-12-05 23:59:59.9991234 UTC, a Saturday.
+    const std::int64_t time = kUnixEpoch + 1'796'515'199 * kSecond + 9'991'234;
+    ASSERT_EQ(TimeFieldsFromSystemTime(time, t), 0);
+    EXPECT_EQ(t.year, 2026);
+    EXPECT_EQ(t.month, 12u);
+    EXPECT_EQ(t.day, 5);
+    EXPECT_EQ(t.weekday, 6u);
+    EXPECT_EQ(t.hour, 23);
+    EXPECT_EQ(t.minute, 59);
+    EXPECT_EQ(t.second, 59);
+    EXPECT_EQ(t.millisecond, 999);
+    EXPECT_EQ(t.microsecond, 123);
+    EXPECT_EQ(t.nanosecond, 400);
+
+    ASSERT_EQ(TimeFieldsFromSystemTime(kUnixEpoch + (951'782'400 - 1) * kSecond, t), 0);
+    EXPECT_EQ(t.month * 100u + t.day, 228u);  // 2000-02-28 23:59:59, leap year follows
+    ASSERT_EQ(TimeFieldsFromSystemTime(kUnixEpoch + (951'782'400 + 86'400) * kSecond, t), 0);
+    EXPECT_EQ(t.month * 100u + t.day, 301u);
+}
+
+TEST(TimeFieldsFromSystemTime, BeforeEpochAndNoTime) {
+    TimeFields t;
+    t.year = 7;
+    EXPECT_EQ(TimeFieldsFromSystemTime(kUnixEpoch - 1, t), static_cast<ResultCode>(0xE0010064));
+    EXPECT_EQ(t.year, 7);  // untouched
+    ASSERT_EQ(TimeFieldsFromSystemTime(kUnixEpoch, t), 0);
+    EXPECT_EQ(t.weekday, 4u);  // a Thursday
+    EXPECT_EQ(TimeFieldsFromSystemTime(kNoSystemTime, t), static_cast<ResultCode>(0x60010064));
+    EXPECT_EQ(t.year, 1600);
+    EXPECT_EQ(t.month, 12u);
+    EXPECT_EQ(t.day, 31);
+    EXPECT_EQ(t.hour + t.minute + t.second + t.millisecond + t.weekday, 0u);
+}
+
+TEST(Random48, StandardSequenceFromTheInitialState) {
+    Random48 random;
+    // The 48-bit generator's first outputs from state 0x1330E, computed independently.
+    EXPECT_EQ(random.Next(), 89400484u);
+    EXPECT_EQ(random.Next(), 976015093u);
+    EXPECT_EQ(random.Next(), 1792756325u);
+    Random48 seeded;
+    const std::uint8_t bytes[] = {1, 2, 3};
+    seeded.Seed(bytes);
+    EXPECT_NE(seeded.Next(), Random48().Next());
+}
+
+}  // namespace
+}  // namespace qor

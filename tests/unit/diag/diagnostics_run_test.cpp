@@ -1,0 +1,129 @@
+#include "diag/diagnostics_run.h"
+
+#include <gtest/gtest.h>
+
+#include "common/path_join.h"
+#include "fakes/run_harness.h"
+#include "platform/fs.h"
+
+namespace qor {
+namespace {
+
+using test::RunHarness;
+
+const std::wstring kFailedSuiteLine =
+    L"Reading QOR directory...Failed\n"
+    L"QOR not installed or wrong FwDiag used, will skip QOR related sources.\n";
+
+TEST(DiagnosticsRun, FullVerboseTranscriptWithoutTheSuiteOn32BitSystem) {
+    RunHarness h;
+    std::wstring package;
+    {
+        auto run = h.Make();
+        const Result result = run->Run(package, FullSet | Verbose);
+        ASSERT_EQ(result.Code(), 0);
+        EXPECT_EQ(package.rfind(JoinPath(run->WorkDirectory(), L"qorfwdiag_"), 0), 0u);
+        EXPECT_EQ(h.zipped, run->WorkDirectory() + L" -> " + package + L" verbose");
+        EXPECT_TRUE(fs::IsDirectory(run->WorkDirectory()));
+        EXPECT_EQ(test::ReadBytes(JoinPath(run->WorkDirectory(), L"procdmp.txt")).size(), 100u + 24u);
+    }
+    EXPECT_FALSE(fs::IsDirectory(package.substr(0, package.find_last_of(L"\\/"))));  // removed
+    EXPECT_EQ(h.console.output,
+              L"Enabling debug privilege...OK\n"
+              L"Creating temporary directory...OK\n" + kFailedSuiteLine +
+              L"Driver...OK\n"
+              L"Registry LSP...Failed\nRegistry Uninstall (x32)...OK\nRegistry Velloni (x32)...Failed\n"
+              L"Registry QOR (x32)...Failed\nRegistry CurrentControlSet...Failed\n"
+              L"Processes...OK\nInstalled drivers...Failed\nIP configuration...Failed\n"
+              L"Route table...Failed\nARP table...Failed\nSystem info...Failed\n"
+              L"Active connections...Failed\nQOR versions...skipped\nWD values...skipped\n"
+              L"Network areas...Failed\nAVI version...skipped\n"
+              L"WFP info:\n\nWFP info result: Failed\n"
+              L"Configuration (private)...Failed\nLogs...Failed\nINF files...Failed\n"
+              L"CatDB log...Failed\nCreating ZIP...\nOK\n");
+    EXPECT_EQ(h.nativeFlags, std::vector<bool>{false});
+}
+
+TEST(DiagnosticsRun, Wow64RedirectionBlocksAndTheReducedSet) {
+    RunHarness h;
+    h.sources.InstallSuite();
+    std::wstring package;
+    ASSERT_EQ(h.Make(true)->Run(package, Verbose).Code(), 0);
+    const std::wstring off = L"Disable WOW64 FS redirection...OK\n";
+    const std::wstring on = L"Enable WOW64 FS redirection...OK\n";
+    const std::wstring& out = h.console.output;
+    const auto between = [&](const wchar_t* from, const wchar_t* to) {
+        const std::size_t a = out.find(from), b = out.find(to);
+        return a == std::wstring::npos || b == std::wstring::npos ? L"?" : out.substr(a, b - a);
+    };
+    EXPECT_EQ(between(L"Registry Uninstall (x32)", L"Registry Velloni (x32)"),
+              L"Registry Uninstall (x32)...OK\n" + off + L"Registry Uninstall (native)...OK\n" + on);
+    EXPECT_EQ(between(L"Active connections", L"WD values"),
+              L"Active connections...Failed\n" + off + L"QOR versions...Failed\n" + on);
+    EXPECT_EQ(between(L"WFP info result", L"INF files"),
+              L"WFP info result: Failed\nConfiguration files skipped.\n" + off +
+                  L"Logs (reduced set)...Failed\n" + on);
+    EXPECT_EQ(between(L"INF files", L"Creating ZIP"),
+              L"INF files...Failed\n" + off + L"CatDB log...Failed\n" + on);
+    EXPECT_NE(out.find(L"Reading QOR directory...OK\nDriver..."), std::wstring::npos);
+    EXPECT_EQ(h.nativeFlags, (std::vector<bool>{false, true}));
+    EXPECT_EQ(h.toggles.size(), 13u);  // 6 off and 6 on, then the saved state restored
+    EXPECT_EQ(h.toggles.back(), 42u);
+}
+
+TEST(DiagnosticsRun, FailedDisableSkipsOnlyTheNativeExports) {
+    RunHarness h;
+    h.disableCode = rc::NotSupported;
+    std::wstring package;
+    ASSERT_EQ(h.Make(true)->Run(package, FullSet | Verbose).Code(), 0);
+    EXPECT_EQ(h.nativeFlags, std::vector<bool>{false});
+    EXPECT_NE(h.console.output.find(L"Disable WOW64 FS redirection...Failed\n"
+                                    L"Enable WOW64 FS redirection...OK\nRegistry Velloni (x32)"),
+              std::wstring::npos);
+}
+
+TEST(DiagnosticsRun, DriverAskedTwentyTimesWhileInvalidFunction) {
+    RunHarness h;
+    h.driverCode = rc::InvalidFunction;
+    std::wstring package;
+    auto run = h.Make();
+    ASSERT_EQ(run->Run(package, Verbose).Code(), 0);
+    EXPECT_EQ(h.driverQueries, 20);
+    std::wstring fails;
+    for (int i = 0; i < 20; ++i) fails += L"Failed\n";
+    EXPECT_NE(h.console.output.find(L"\nDriver..." + fails + L"Registry LSP"), std::wstring::npos);
+    const std::string summary = test::ReadBytes(JoinPath(run->WorkDirectory(), L"tdidump.txt"));
+    std::string ascii;  // the low bytes of the UTF-16 text
+    for (std::size_t i = 2; i < summary.size(); i += 2) ascii += summary[i];
+    EXPECT_NE(ascii.find("driver says hi\r\nOperation result code: -536805290 (0xe0010056)\r\n"),
+              std::string::npos);
+}
+
+TEST(DiagnosticsRun, ReportOnlyWritesTheSummaryAtThePackagePathSilently) {
+    RunHarness h;
+    std::wstring report;
+    auto run = h.Make();
+    run->SetRemoveWorkDirectory(false);
+    ASSERT_EQ(run->Run(report, ReportOnly).Code(), 0);
+    EXPECT_TRUE(h.console.output.empty());
+    EXPECT_TRUE(h.zipped.empty());
+    EXPECT_EQ(report.substr(report.size() - 4), L".tmp");
+    EXPECT_EQ(test::ReadBytes(report).substr(0, 2), "\xFF\xFE");
+    run.reset();
+    EXPECT_FALSE(test::ReadBytes(report).empty());  // kept: the flag was clear
+}
+
+TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
+    RunHarness h;
+    h.zipCode = rc::FileNotFound;
+    std::wstring package = L"untouched";
+    EXPECT_EQ(h.Make()->Run(package, 0).Code(), rc::FileNotFound);
+    EXPECT_EQ(package, L"untouched");
+
+    test::SetEnvironment(L"TMP", h.temp / L"missing\\deeper");
+    EXPECT_TRUE(h.Make()->Run(package, Verbose).IsFailed());
+    EXPECT_TRUE(h.console.output.ends_with(L"\nCreating temporary directory...")) << h.console.output.size();
+}
+
+}  // namespace
+}  // namespace qor

@@ -1,0 +1,61 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "diag/diagnostics_run.h"
+#include "fakes/fake_console.h"
+#include "fakes/fake_install_sources.h"
+#include "support/test_env.h"
+
+namespace qor::test {
+
+// A run in a scratch temporary folder, with collectors that succeed unless told otherwise.
+struct RunHarness {
+    RunHarness() { SetEnvironment(L"TMP", temp.Path()); }
+
+    std::unique_ptr<DiagnosticsRun> Make(bool wow64 = false) {
+        auto redirection = wow64 ? std::make_unique<FsRedirection>(
+                                       [this](std::uint64_t value, std::uint64_t& previous) {
+                                           toggles.push_back(value);
+                                           previous = 42;
+                                           return value == 1 ? disableCode : rc::Ok;
+                                       })
+                                 : std::make_unique<FsRedirection>();
+        Collectors collectors = UnfinishedCollectors();
+        collectors.queryFirewallDriver = [this](std::wstring& text) {
+            ++driverQueries;
+            text = L"driver says hi\n";
+            return driverCode;
+        };
+        collectors.processList = [](const RunContext&, std::wstring& text) {
+            text = L"process list";
+            return rc::Ok;
+        };
+        collectors.registryUninstall = [this](const RunContext& context, std::wstring&) {
+            nativeFlags.push_back(context.native);
+            return rc::Ok;
+        };
+        return std::make_unique<DiagnosticsRun>(RunDependencies{
+            console, installation, [] { return rc::Ok; }, std::move(redirection),
+            std::move(collectors),
+            [this](const std::wstring& source, const std::wstring& archive, bool verbose) {
+                zipped = source + L" -> " + archive + (verbose ? L" verbose" : L"");
+                if (zipCode == rc::Ok) test::WriteBytes(archive, "PK\x05\x06");
+                return zipCode;
+            }});
+    }
+
+    const EnvironmentGuard guard{L"TMP"};
+    ScratchDirectory temp;
+    FakeConsole console;
+    FakeInstallSources sources;
+    ProductInstallation installation{sources};
+    ResultCode driverCode = 0, zipCode = 0, disableCode = 0;
+    int driverQueries = 0;
+    std::vector<std::uint64_t> toggles;
+    std::vector<bool> nativeFlags;
+    std::wstring zipped;
+};
+
+}  // namespace qor::test

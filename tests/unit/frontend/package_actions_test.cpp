@@ -1,0 +1,109 @@
+#include "frontend/package_actions.h"
+
+#include <gtest/gtest.h>
+
+#include "common/path_join.h"
+#include "fakes/run_harness.h"
+#include "platform/fs.h"
+
+namespace qor {
+namespace {
+
+class RecordingShell final : public Shell {
+public:
+    void ShowInExplorer(const std::wstring& path) override { shown.push_back(path); }
+    void Open(const std::wstring& path) override { opened.push_back(path); }
+    std::vector<std::wstring> shown, opened;
+};
+
+struct Actions {
+    Actions() { h.sources.InstallSuite(L"C:\\PF\\QOR", data.Path()); }
+    PackageActions Make() {
+        return PackageActions(h.console, h.installation, [this] {
+            auto run = h.Make();
+            runs.push_back(run.get());
+            return run;
+        }, shell);
+    }
+    std::wstring LastWorkDirectory() const { return lastWork; }
+
+    test::RunHarness h;
+    test::ScratchDirectory data;
+    RecordingShell shell;
+    std::vector<DiagnosticsRun*> runs;
+    std::wstring lastWork;
+};
+
+constexpr const wchar_t* kStart = L"\nStarting information gathering process, please stand by.\n";
+
+TEST(PackageCopyName, OnlyTheFileNamePartChanges) {
+    EXPECT_EQ(PackageCopyName(L"C:\\t\\w.tmp\\qorfwdiag_2026_12_05_01_10.tmp"),
+              L"qorfwdiag_2026_12_05_01_10.zip");
+    EXPECT_EQ(PackageCopyName(L"C:a.tmp.tmp"), L"a.zip.zip");
+    EXPECT_EQ(PackageCopyName(L"/x/y.TMP"), L"y.TMP");
+}
+
+TEST(CreateDiagnosticsPackage, CopiesIntoTheDumpsFolderAndShowsIt) {
+    Actions a;
+    a.Make().CreateDiagnosticsPackage(true);
+    ASSERT_EQ(a.shell.shown.size(), 1u);
+    const std::wstring& copy = a.shell.shown[0];
+    const std::wstring dumps = JoinPath(a.data.Path(), L"dumps\\");
+    EXPECT_EQ(copy.rfind(dumps + L"qorfwdiag_", 0), 0u);
+    EXPECT_EQ(copy.substr(copy.size() - 4), L".zip");
+    EXPECT_EQ(test::ReadBytes(copy), "PK\x05\x06");
+    const std::wstring& out = a.h.console.output;
+    EXPECT_EQ(out.rfind(kStart, 0), 0u);
+    EXPECT_NE(out.find(L"\nDiagnostics process finished, copying archive file, please stand by.\n"
+                       L"\nThe diagnostics file was saved as:\n" + copy +
+                       L"\nPlease send the file to your Technical Support contact.\n\n"),
+              std::wstring::npos);
+
+    a.h.console.output.clear();  // a second package replaces a copy of the same name
+    a.Make().CreateDiagnosticsPackage(false);
+    ASSERT_EQ(a.shell.shown.size(), 2u);
+    EXPECT_EQ(test::ReadBytes(a.shell.shown[1]), "PK\x05\x06");
+}
+
+TEST(CreateDiagnosticsPackage, FailedRunPrintsTheErrorReport) {
+    Actions a;
+    a.h.zipCode = rc::FileNotFound;
+    a.Make().CreateDiagnosticsPackage(true);
+    EXPECT_TRUE(a.shell.shown.empty());
+    EXPECT_NE(a.h.console.output.find(L"Error caught:\nQorFwDiag error: e001003d\n"),
+              std::wstring::npos);
+}
+
+TEST(RunToFile, CopiesToTheNameAsTypedAndReportsFailures) {
+    Actions a;
+    const std::wstring target = a.data / L"out-without-extension";
+    EXPECT_EQ(a.Make().RunToFile(target), 0);
+    EXPECT_EQ(test::ReadBytes(target), "PK\x05\x06");
+    EXPECT_NE(a.h.console.output.find(L"\nThe diagnostics file was saved as:\n" + target + L"\n"),
+              std::wstring::npos);
+    EXPECT_TRUE(a.shell.shown.empty());
+
+    a.h.console.output.clear();
+    const ResultCode code = a.Make().RunToFile(a.data / L"no-such-folder\\x.zip");
+    EXPECT_TRUE(Failed(code));
+    EXPECT_NE(a.h.console.output.find(L"to '" + (a.data / L"no-such-folder\\x.zip") + L"'.\n" +
+                                      L"Error caught - 0x"),
+              std::wstring::npos);
+
+    a.h.zipCode = rc::OutOfMemory;
+    EXPECT_EQ(a.Make().RunToFile(target), rc::OutOfMemory);
+}
+
+TEST(SaveReportAndOpen, RenamesTheReportToTextAndOpensIt) {
+    Actions a;
+    a.Make().SaveReportAndOpen();
+    ASSERT_EQ(a.shell.opened.size(), 1u);
+    const std::wstring& report = a.shell.opened[0];
+    EXPECT_EQ(report.substr(report.size() - 4), L".txt");
+    EXPECT_EQ(test::ReadBytes(report).substr(0, 2), "\xFF\xFE");  // kept in the work directory
+    EXPECT_NE(a.h.console.output.find(L"opening the output file:\n"), std::wstring::npos);
+    (void)fs::RemoveTree(report.substr(0, report.find_last_of(L"\\/")));
+}
+
+}  // namespace
+}  // namespace qor

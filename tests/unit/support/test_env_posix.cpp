@@ -1,0 +1,25 @@
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/native_path_posix.h"
+#include "support/test_env.h"
+
+namespace qor::test {
+
+namespace {
+// The tests' names and paths are ASCII; the text is kept as it is, backslashes included.
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+}  // namespace
+
+void SetEnvironment(const std::wstring& name, const std::wstring& value) {
+    setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1);
+}
+
+void UnsetEnvironment(const std::wstring& name) { unsetenv(Narrow(name).c_str()); }
+
+std::wstring SystemTempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return fs::FromNative(tmp && *tmp ? tmp : "/tmp");
+}
+
+}  // namespace qor::test
