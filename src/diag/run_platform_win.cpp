@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/os_version.h"
+#include "platform/win/proc_address_win.h"
 
 namespace qor {
 namespace {
@@ -10,15 +11,8 @@ namespace {
 using EnableRedirectionFn = LONG(NTAPI*)(PVOID value, PVOID* previous);
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE process, PBOOL wow64);
 
-template <typename Fn>
-Fn Lookup(const wchar_t* module, const char* name) {
-    const HMODULE handle = GetModuleHandleW(module);
-    if (!handle) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
-}
-
 bool IsWow64Process() {
-    const auto isWow64 = Lookup<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
+    const auto isWow64 = LookupExport<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
@@ -53,7 +47,7 @@ ResultCode EnableDebugPrivilege() noexcept {
 std::unique_ptr<FsRedirection> MakeFsRedirection() {
     const OsVersionRecord& os = GetOsVersionRecord();
     const auto enable =
-        Lookup<EnableRedirectionFn>(L"ntdll.dll", "RtlWow64EnableFsRedirectionEx");
+        LookupExport<EnableRedirectionFn>(L"ntdll.dll", "RtlWow64EnableFsRedirectionEx");
     if (!enable || !os.Is64BitSystem() || !os.IsXpOrLater() || !IsWow64Process()) {
         return std::make_unique<FsRedirection>();
     }

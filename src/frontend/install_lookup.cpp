@@ -2,7 +2,7 @@
 
 #include "common/path_join.h"
 #include "frontend/product_constants.h"
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 namespace qor {
 namespace {

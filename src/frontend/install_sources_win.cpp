@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/os_version.h"
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 #include "platform/win/module_path_win.h"
 #include "platform/win/process_registry_win.h"
 

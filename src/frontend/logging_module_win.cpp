@@ -1,15 +1,10 @@
 #include "frontend/logging_module_win.h"
 
 #include "common/path_join.h"
+#include "platform/win/proc_address_win.h"
 
 namespace qor {
 namespace {
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name) {
-    // Through the generic function pointer type, which any function pointer converts from.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 }  // namespace
 
@@ -27,9 +22,9 @@ ResultCode WinLoggingModule::Load(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, L"qorlogx.dll");
     UniqueLibrary library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) return ResultFromWin32(GetLastError());
-    const auto get = Export<logabi::GetLogObjectFn>(library.get(), "QorGetLogObject");
+    const auto get = LookupExport<logabi::GetLogObjectFn>(library.get(), "QorGetLogObject");
     if (!get) return ResultFromWin32(GetLastError());
-    const auto release = Export<logabi::ReleaseLogObjectFn>(library.get(), "QorReleaseLogObject");
+    const auto release = LookupExport<logabi::ReleaseLogObjectFn>(library.get(), "QorReleaseLogObject");
     if (!release) return ResultFromWin32(GetLastError());
 
     logabi::LogObject* object = nullptr;

@@ -6,7 +6,7 @@
 #include "frontend/install_sources_win.h"
 #include "frontend/product_constants.h"
 #include "platform/platform_start.h"
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 namespace qor {
 

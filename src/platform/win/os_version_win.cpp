@@ -8,6 +8,7 @@
 
 #include "platform/os_info_source.h"
 #include "platform/os_version.h"
+#include "platform/win/proc_address_win.h"
 
 namespace qor {
 namespace {
@@ -58,20 +59,14 @@ struct NtdllFunctions {
     QuerySystemInformationFn querySystemInformation;
 };
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) noexcept {
-    if (module == nullptr) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 const NtdllFunctions& Ntdll() noexcept {
     static const NtdllFunctions functions = [] {
         const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
         return NtdllFunctions{
-            Lookup<RtlGetVersionFn>(ntdll, "RtlGetVersion"),
-            Lookup<RtlGetProductInfoFn>(ntdll, "RtlGetProductInfo"),
-            Lookup<QuerySystemInformationFn>(ntdll, "RtlGetNativeSystemInformation"),
-            Lookup<QuerySystemInformationFn>(ntdll, "ZwQuerySystemInformation"),
+            LookupExport<RtlGetVersionFn>(ntdll, "RtlGetVersion"),
+            LookupExport<RtlGetProductInfoFn>(ntdll, "RtlGetProductInfo"),
+            LookupExport<QuerySystemInformationFn>(ntdll, "RtlGetNativeSystemInformation"),
+            LookupExport<QuerySystemInformationFn>(ntdll, "ZwQuerySystemInformation"),
         };
     }();
     return functions;

@@ -6,7 +6,7 @@
 
 #include "common/random.h"
 
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 #include "platform/win/folder_sources_win.h"
 #include "platform/win/os_version_win.h"
 #include "platform/win/process_registry_win.h"

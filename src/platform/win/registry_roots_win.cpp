@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/os_version.h"
+#include "platform/win/proc_address_win.h"
 #include "platform/win/registry_key_win.h"
 
 namespace qor {
@@ -80,11 +81,11 @@ ResultCode OpenRoot(const RootEntry& entry, HANDLE& handle) noexcept {
 
 bool DetectNative64BitSystem() noexcept {
     using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC proc = kernel32 ? GetProcAddress(kernel32, "GetNativeSystemInfo") : nullptr;
-    if (proc == nullptr) return false;  // older than XP: 32-bit only
+    const auto getNativeSystemInfo =
+        LookupExport<GetNativeSystemInfoFn>(L"kernel32.dll", "GetNativeSystemInfo");
+    if (!getNativeSystemInfo) return false;  // older than XP: 32-bit only
     SYSTEM_INFO info{};
-    reinterpret_cast<GetNativeSystemInfoFn>(reinterpret_cast<void*>(proc))(&info);
+    getNativeSystemInfo(&info);
     return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
            info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
 }

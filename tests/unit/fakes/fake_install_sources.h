@@ -4,7 +4,7 @@
 
 #include "fakes/fake_registry.h"
 #include "frontend/install_lookup.h"
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 namespace qor::test {
 

@@ -6,7 +6,7 @@
 
 #include "fakes/fake_install_sources.h"
 #include "frontend/logging_attach.h"
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 namespace qor {
 namespace {

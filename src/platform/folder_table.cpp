@@ -1,4 +1,4 @@
-#include "platform/special_folders.h"
+#include "platform/folder_table.h"
 
 #include <algorithm>
 #include <cwctype>
