@@ -42,20 +42,6 @@ ResultCode Open(const std::wstring& path, int flags, File& out) noexcept {
 
 }  // namespace
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kNone);
-    }
-    return *this;
-}
-
-File::~File() { Close(); }
-
-bool File::IsOpen() const noexcept { return handle_ != kNone; }
-
 ResultCode File::Read(void* buffer, std::uint32_t size, std::uint32_t& read) noexcept {
     ssize_t done;
     do {
