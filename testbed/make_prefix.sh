@@ -55,3 +55,20 @@ data=$(unix "$data_dir")
 mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
 cp "$testbed_build/qorlogx.dll" "$program/"
 printf 'firewall started\r\n' > "$data/log/fw.log"
+
+# Files the package gathers: product logs (rotated ones and logging configuration beside
+# them), configuration, a user's own log folder, OEM INF files and the catalog error log.
+printf 'rotated\r\n' > "$data/log/fw.log.1"
+printf '[log]\r\n' > "$data/log/fwlog.cfg"
+printf 'not gathered\r\n' > "$data/log/core.dmp"
+printf '[cfg]\r\n' > "$data/cfg/privlog.cfg"
+printf 'not gathered\r\n' > "$data/cfg/readme.txt"
+for profile in "$drive_c"/users/*/AppData/Local; do
+  mkdir -p "$profile/Qor2014/log"
+  printf 'user started\r\n' > "$profile/Qor2014/log/user.log"
+done
+windows=$drive_c/windows
+mkdir -p "$windows/inf" "$windows/system32/catroot2"
+printf '[Version]\r\n' > "$windows/inf/oem7.inf"
+printf '[Version]\r\n' > "$windows/inf/oem8.inf"
+printf 'catalog error\r\n' > "$windows/system32/catroot2/dberr.txt"

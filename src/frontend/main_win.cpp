@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/zip_directory_tree.h"
+#include "diag/product_collectors_win.h"
 #include "diag/run_platform_win.h"
 #include "frontend/console_win.h"
 #include "frontend/front_end.h"
@@ -21,7 +22,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console) {
             qor::ProcessInstallation(),
             qor::EnableDebugPrivilege,
             qor::MakeFsRedirection(),
-            qor::UnfinishedCollectors(),
+            qor::ProductCollectors(),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 return qor::ZipDirectoryTree(source, archive, verbose, console);
             },

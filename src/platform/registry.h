@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 
@@ -74,6 +75,10 @@ public:
     [[nodiscard]] virtual ResultCode ReadDword(RegistryRoot root, const std::wstring& path,
                                                const std::wstring& valueName,
                                                RegistryView view, std::uint32_t& out) = 0;
+    // The names of the key's direct sub-keys, in the registry's order; `out` replaced.
+    [[nodiscard]] virtual ResultCode ListSubKeys(RegistryRoot root, const std::wstring& path,
+                                                 RegistryView view,
+                                                 std::vector<std::wstring>& out) = 0;
 };
 
 }  // namespace qor

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -245,6 +246,31 @@ TEST(RegistryRoots, ConcurrentFirstUsesShareOneHandle) {
     HANDLE again = nullptr;
     ASSERT_EQ(GetRegistryRootHandle(RegistryRoot::Users, again), rc::Ok);
     EXPECT_EQ(again, handles[0]);
+}
+
+TEST(RegistrySubKeys, ListedByNameWhateverTheirLength) {
+    ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
+    const std::wstring longName(200, L'k');  // beyond the first buffer
+    ScratchKey shortChild(HKEY_CURRENT_USER, kTestPath, L"S-1-5-18");
+    ScratchKey longChild(HKEY_CURRENT_USER, kTestPath, longName.c_str());
+    WinRegistryReader reader;
+    std::vector<std::wstring> names{L"stale"};
+    ASSERT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, kTestPath, RegistryView::Default,
+                                 names),
+              rc::Ok);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"S-1-5-18", longName}));
+
+    ScratchKey leaf(HKEY_CURRENT_USER, L"Software\\QorRegistryLayerTest", L"Leaf");
+    ASSERT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, std::wstring(kTestPath) + L"\\Leaf",
+                                 RegistryView::Default, names),
+              rc::Ok);
+    EXPECT_TRUE(names.empty());
+    names = {L"kept"};
+    EXPECT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, L"Software\\QorNoSuchKey",
+                                 RegistryView::Default, names),
+              rc::RegistryKeyNotFound);
+    EXPECT_EQ(names, std::vector<std::wstring>{L"kept"});
 }
 
 }  // namespace

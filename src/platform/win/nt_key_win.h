@@ -17,6 +17,8 @@ NTSTATUS NTAPI ZwCreateKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
 NTSTATUS NTAPI ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
                                ULONG KeyValueInformationClass, PVOID KeyValueInformation,
                                ULONG Length, PULONG ResultLength);
+NTSTATUS NTAPI ZwEnumerateKey(HANDLE KeyHandle, ULONG Index, ULONG KeyInformationClass,
+                              PVOID KeyInformation, ULONG Length, PULONG ResultLength);
 NTSTATUS NTAPI ZwClose(HANDLE Handle);
 NTSTATUS NTAPI RtlOpenCurrentUser(ACCESS_MASK DesiredAccess, PHANDLE CurrentUserKey);
 }
@@ -24,6 +26,15 @@ NTSTATUS NTAPI RtlOpenCurrentUser(ACCESS_MASK DesiredAccess, PHANDLE CurrentUser
 namespace qor {
 
 inline constexpr ULONG kKeyValuePartialInformation = 2;
+
+inline constexpr ULONG kKeyBasicInformation = 0;
+
+// The fixed part of KEY_BASIC_INFORMATION; the name follows it.
+struct NtKeyBasicHeader {
+    LARGE_INTEGER LastWriteTime;
+    ULONG TitleIndex;
+    ULONG NameLength;
+};
 
 // The fixed part of KEY_VALUE_PARTIAL_INFORMATION; the data follows it.
 struct NtKeyValuePartialHeader {

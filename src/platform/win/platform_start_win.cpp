@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/random.h"
+#include "platform/process_launch.h"
 
 #include "platform/folder_table.h"
 #include "platform/win/folder_sources_win.h"
@@ -30,6 +31,7 @@ void SeedProcessRandom() noexcept {
 }  // namespace
 
 ResultCode StartPlatform() noexcept {
+    HardenSearchPaths();  // before anything loads a library or starts a program
     if (const ResultCode code = InitOsVersionRecord(); Failed(code)) return code;
     static WinFolderSources folderSources(ProcessRegistry());
     ProcessSpecialFolders().Init(folderSources);

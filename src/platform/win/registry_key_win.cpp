@@ -123,7 +123,51 @@ ResultCode QueryValueNoThrow(HANDLE key, const std::wstring& valueName, std::siz
     }
 }
 
+constexpr NTSTATUS kStatusNoMoreEntries = static_cast<NTSTATUS>(0x8000001Au);
+constexpr std::size_t kBasicHeaderBytes = sizeof(NtKeyBasicHeader);
+constexpr std::size_t kInitialNameBytes = 128 * sizeof(wchar_t);
+
+// Names of the sub-keys; the buffer grows to the size the system reports.
+ResultCode EnumerateSubKeys(HANDLE key, std::vector<std::wstring>& out) {
+    std::vector<std::wstring> names;
+    std::vector<std::uint8_t> buffer(kBasicHeaderBytes + kInitialNameBytes);
+    for (ULONG index = 0;;) {
+        ULONG needed = 0;
+        const NTSTATUS status = ZwEnumerateKey(key, index, kKeyBasicInformation, buffer.data(),
+                                               static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kStatusNoMoreEntries) break;
+        if (status == kStatusBufferOverflow || status == kStatusBufferTooSmall) {
+            if (needed <= buffer.size()) return rc::BufferTooSmall;
+            buffer.resize(needed);
+            continue;
+        }
+        const ResultCode result = ResultFromNtStatus(status);
+        if (Failed(result)) return result;
+        NtKeyBasicHeader header{};
+        std::memcpy(&header, buffer.data(), kBasicHeaderBytes);
+        if (needed < kBasicHeaderBytes || header.NameLength > needed - kBasicHeaderBytes) {
+            return rc::BadLength;
+        }
+        std::wstring name(header.NameLength / sizeof(wchar_t), L'\0');
+        std::memcpy(name.data(), buffer.data() + kBasicHeaderBytes,
+                    name.size() * sizeof(wchar_t));
+        names.push_back(std::move(name));
+        ++index;
+    }
+    out = std::move(names);
+    return rc::Ok;
+}
+
 }  // namespace
+
+ResultCode RegistryKey::ListSubKeys(std::vector<std::wstring>& out) noexcept {
+    if (!handle_) return ResultFromWin32(ERROR_INVALID_HANDLE);
+    try {
+        return EnumerateSubKeys(handle_.Get(), out);
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+}
 
 ResultCode RegistryKey::OpenForReading(const std::wstring& path) noexcept {
     std::uint32_t viewBits = 0;
@@ -183,6 +227,15 @@ ResultCode WinRegistryReader::ReadDword(RegistryRoot root, const std::wstring& p
     const ResultCode result = key.OpenForReading(path);
     if (Failed(result)) return result;
     return key.ReadDword(valueName, out);
+}
+
+ResultCode WinRegistryReader::ListSubKeys(RegistryRoot root, const std::wstring& path,
+                                          RegistryView view,
+                                          std::vector<std::wstring>& out) noexcept {
+    RegistryKey key(root, view);
+    const ResultCode result = key.OpenForReading(path);
+    if (Failed(result)) return result;
+    return key.ListSubKeys(out);
 }
 
 }  // namespace qor

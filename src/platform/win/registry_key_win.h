@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/win/nt_key_win.h"
@@ -30,6 +31,8 @@ public:
     [[nodiscard]] ResultCode OpenForReading(const std::wstring& path) noexcept;
     [[nodiscard]] ResultCode ReadString(const std::wstring& valueName, std::wstring& out) noexcept;
     [[nodiscard]] ResultCode ReadDword(const std::wstring& valueName, std::uint32_t& out) noexcept;
+    // The names of the direct sub-keys, in the order the system gives them.
+    [[nodiscard]] ResultCode ListSubKeys(std::vector<std::wstring>& out) noexcept;
     void Close() noexcept { handle_.Reset(); }
     [[nodiscard]] bool IsOpen() const noexcept { return static_cast<bool>(handle_); }
 
@@ -47,6 +50,9 @@ public:
     [[nodiscard]] ResultCode ReadDword(RegistryRoot root, const std::wstring& path,
                                        const std::wstring& valueName, RegistryView view,
                                        std::uint32_t& out) noexcept override;
+    [[nodiscard]] ResultCode ListSubKeys(RegistryRoot root, const std::wstring& path,
+                                         RegistryView view,
+                                         std::vector<std::wstring>& out) noexcept override;
 };
 
 }  // namespace qor

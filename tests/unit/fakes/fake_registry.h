@@ -2,6 +2,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/registry.h"
@@ -30,11 +31,24 @@ public:
         return static_cast<ResultCode>(0xE0010013);
     }
 
+    // Sub-keys listed in the order added.
+    void AddSubKey(RegistryRoot root, const std::wstring& key, std::wstring name) {
+        subKeys_[{root, key}].push_back(std::move(name));
+    }
+    ResultCode ListSubKeys(RegistryRoot root, const std::wstring& path, RegistryView,
+                           std::vector<std::wstring>& out) override {
+        const auto found = subKeys_.find({root, path});
+        if (found == subKeys_.end()) return static_cast<ResultCode>(0xE0010013);
+        out = found->second;
+        return 0;
+    }
+
     std::vector<std::wstring> reads;
 
 private:
     std::map<std::tuple<RegistryRoot, std::wstring, std::wstring, RegistryView>, std::wstring>
         strings_;
+    std::map<std::pair<RegistryRoot, std::wstring>, std::vector<std::wstring>> subKeys_;
 };
 
 }  // namespace qor::test

@@ -1,0 +1,34 @@
+#pragma once
+// Starting the system's programs: hidden, with the tool's environment. Windows builds only.
+#include <cstdint>
+#include <string>
+
+#include "common/result.h"
+
+namespace qor {
+
+// How long a capture may read the child's output before it gives up on a hung child.
+inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
+
+// A bare program name (the command line's first token) is looked for in the system
+// directory and then the Windows directory only, never in the current or the program's
+// own directory; the child starts in the system directory.
+
+// Starts the child and returns at once.
+[[nodiscard]] ResultCode LaunchDetached(const std::wstring& commandLine) noexcept;
+
+// Starts the child and waits at most five seconds for it; a child still running is left so.
+// Answers the last exit-code query (a child that could not start fails that query).
+[[nodiscard]] ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept;
+
+// Appends the child's standard output and error, as written, to `outputPath`; gives up after
+// `deadlineMs`, keeping what was read, and then answers a failure.
+[[nodiscard]] ResultCode CaptureCommandOutput(const std::wstring& commandLine,
+                                              const std::wstring& outputPath,
+                                              std::uint32_t deadlineMs = kCaptureDeadlineMs) noexcept;
+
+// Takes the current directory out of the process's DLL search and out of the program
+// search of the children it starts (where the system offers the switches).
+void HardenSearchPaths() noexcept;
+
+}  // namespace qor

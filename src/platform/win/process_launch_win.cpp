@@ -1,0 +1,224 @@
+#include "platform/process_launch.h"
+
+#include <windows.h>
+
+#include <new>
+#include <string_view>
+
+#include "platform/child_wait.h"
+#include "platform/win/proc_address_win.h"
+#include "platform/win/unique_handle_win.h"
+
+namespace qor {
+namespace {
+
+struct Child {
+    KernelHandle process;
+    KernelHandle thread;
+};
+
+// A system path query that answers the length it needs when the buffer is too small.
+template <typename Query>
+[[nodiscard]] ResultCode QueryPath(Query query, std::wstring& out) noexcept {
+    try {
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (;;) {
+            const UINT length = query(buffer.data(), static_cast<UINT>(buffer.size()));
+            if (length == 0) return ResultFromWin32(GetLastError());
+            if (length < buffer.size()) {
+                buffer.resize(length);
+                out = std::move(buffer);
+                return rc::Ok;
+            }
+            buffer.resize(length);
+        }
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+}
+
+[[nodiscard]] ResultCode SystemDirectory(std::wstring& out) noexcept {
+    return QueryPath([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }, out);
+}
+
+[[nodiscard]] ResultCode WindowsDirectory(std::wstring& out) noexcept {
+    return QueryPath([](wchar_t* b, UINT n) { return GetSystemWindowsDirectoryW(b, n); }, out);
+}
+
+std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
+    if (!commandLine.empty() && commandLine.front() == L'"') {
+        const auto end = commandLine.find(L'"', 1);
+        return commandLine.substr(1, end == std::wstring_view::npos ? end : end - 1);
+    }
+    return commandLine.substr(0, commandLine.find_first_of(L" \t"));
+}
+
+// The program a bare name stands for, from the system and Windows directories only (the
+// file-system redirection in force decides which system directory that is). A name with a
+// path leaves `program` empty: the system starts it as given.
+[[nodiscard]] ResultCode ResolveProgram(std::wstring_view commandLine,
+                                        std::wstring& program) noexcept {
+    const std::wstring_view token = FirstToken(commandLine);
+    if (token.find_first_of(L"\\/:") != std::wstring_view::npos) return rc::Ok;
+    std::wstring system, windows;
+    if (const ResultCode code = SystemDirectory(system); Failed(code)) return code;
+    if (const ResultCode code = WindowsDirectory(windows); Failed(code)) return code;
+    try {
+        const std::wstring searchPath = system + L";" + windows;
+        const std::wstring name(token);
+        std::wstring found(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = SearchPathW(searchPath.c_str(), name.c_str(), L".exe",
+                                             static_cast<DWORD>(found.size()), found.data(),
+                                             nullptr);
+            if (length == 0) return ResultFromWin32(GetLastError());
+            if (length < found.size()) {
+                found.resize(length);
+                program = std::move(found);
+                return rc::Ok;
+            }
+            found.resize(length);
+        }
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+}
+
+// Starts the command hidden in the system directory; `output` set means a capture.
+[[nodiscard]] ResultCode StartChild(const std::wstring& commandLine, HANDLE output,
+                                    Child& child) noexcept {
+    std::wstring program, directory;
+    if (const ResultCode code = ResolveProgram(commandLine, program); Failed(code)) return code;
+    if (const ResultCode code = SystemDirectory(directory); Failed(code)) return code;
+    std::wstring writable;
+    try {
+        writable = commandLine;  // CreateProcessW may write into it
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    DWORD flags = CREATE_DEFAULT_ERROR_MODE;
+    if (output) {
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+        flags = CREATE_NO_WINDOW;
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), writable.data(), nullptr,
+                        nullptr, output ? TRUE : FALSE, flags, nullptr, directory.c_str(),
+                        &startup, &info)) {
+        return ResultFromWin32(GetLastError());
+    }
+    child.process.Reset(info.hProcess);
+    child.thread.Reset(info.hThread);
+    return rc::Ok;
+}
+
+class ProcessWait final : public ChildWaitOps {
+public:
+    explicit ProcessWait(HANDLE process) noexcept : process_(process) {}
+    ResultCode QueryExitCode(std::uint32_t& exitCode) noexcept override {
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process_, &code)) return ResultFromWin32(GetLastError());
+        exitCode = code;
+        return rc::Ok;
+    }
+    void Sleep(std::uint32_t milliseconds) noexcept override { ::Sleep(milliseconds); }
+
+private:
+    HANDLE process_;
+};
+
+class PipeToFile final : public PipeDrainOps {
+public:
+    PipeToFile(HANDLE pipe, HANDLE file) noexcept : pipe_(pipe), file_(file) {}
+    ResultCode Available(std::uint32_t& bytes) noexcept override {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
+            return ResultFromWin32(GetLastError());
+        }
+        bytes = available;
+        return rc::Ok;
+    }
+    ResultCode Read(std::uint8_t* buffer, std::uint32_t size,
+                    std::uint32_t& read) noexcept override {
+        DWORD done = 0;
+        if (!ReadFile(pipe_, buffer, size, &done, nullptr)) return ResultFromWin32(GetLastError());
+        read = done;
+        return rc::Ok;
+    }
+    ResultCode Write(const std::uint8_t* buffer, std::uint32_t size) noexcept override {
+        DWORD done = 0;
+        if (!WriteFile(file_, buffer, size, &done, nullptr)) return ResultFromWin32(GetLastError());
+        return done == size ? rc::Ok : ResultFromWin32(ERROR_WRITE_FAULT);
+    }
+    std::uint32_t NowMs() noexcept override { return GetTickCount(); }
+    void Sleep(std::uint32_t milliseconds) noexcept override { ::Sleep(milliseconds); }
+
+private:
+    HANDLE pipe_;
+    HANDLE file_;
+};
+
+}  // namespace
+
+ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
+    Child child;
+    return StartChild(commandLine, nullptr, child);
+}
+
+ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {
+    Child child;
+    // A child that did not start leaves a null handle, whose query then fails.
+    (void)StartChild(commandLine, nullptr, child);
+    ProcessWait wait(child.process.Get());
+    return PollChildExit(wait);
+}
+
+ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
+                                std::uint32_t deadlineMs) noexcept {
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    KernelHandle inheritedRead, write, read;
+    if (!CreatePipe(inheritedRead.Put(), write.Put(), &inheritable, 0)) {
+        return ResultFromWin32(GetLastError());
+    }
+    if (!DuplicateHandle(GetCurrentProcess(), inheritedRead.Get(), GetCurrentProcess(),
+                         read.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        return ResultFromWin32(GetLastError());
+    }
+    inheritedRead.Reset();  // the child inherits the write end only
+    {
+        Child child;
+        if (const ResultCode code = StartChild(commandLine, write.Get(), child); Failed(code)) {
+            return code;
+        }
+    }
+    write.Reset();  // the end of data comes when the child's copies are closed
+    FileHandle file(CreateFileW(outputPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ResultFromWin32(ERROR_INVALID_HANDLE);
+    PipeToFile copy(read.Get(), file.Get());
+    return DrainPipe(copy, deadlineMs);
+}
+
+void HardenSearchPaths() noexcept {
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+    using SetSearchPathModeFn = BOOL(WINAPI*)(DWORD);
+    if (const auto setDllDirectory =
+            LookupExport<SetDllDirectoryFn>(L"kernel32.dll", "SetDllDirectoryW")) {
+        setDllDirectory(L"");
+    }
+    if (const auto setSearchPathMode =
+            LookupExport<SetSearchPathModeFn>(L"kernel32.dll", "SetSearchPathMode")) {
+        constexpr DWORD kSafeSearchPermanent = 0x1 | 0x8000;
+        setSearchPathMode(kSafeSearchPermanent);
+    }
+    // Honoured by the command interpreter the children may start.
+    SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
+}
+
+}  // namespace qor

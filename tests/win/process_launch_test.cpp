@@ -1,0 +1,130 @@
+// The process helpers against real children under Wine.
+#include "platform/process_launch.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/path_join.h"
+#include "platform/fs.h"
+#include "support/test_env.h"
+
+namespace qor {
+namespace {
+
+std::wstring ProbePath() {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, length);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"child_probe.exe";
+}
+
+std::wstring Probe(const std::wstring& actions) { return L"\"" + ProbePath() + L"\" " + actions; }
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(CaptureCommandOutput, AppendsEveryOutputInOrder) {
+    test::ScratchDirectory dir;
+    const std::wstring out = dir / L"out.txt";
+    ASSERT_EQ(CaptureCommandOutput(Probe(L"out one err _two_ out \"three\r\n\""), out), 0);
+    ASSERT_EQ(CaptureCommandOutput(L"cmd.exe /c echo second", out), 0);
+    EXPECT_EQ(test::ReadBytes(out), "one_two_three\r\nsecond\r\n");
+
+    // More than a pipe holds: nothing is lost, and the child is not stalled for the poll.
+    const std::wstring big = dir / L"big.txt";
+    const DWORD start = GetTickCount();
+    ASSERT_EQ(CaptureCommandOutput(Probe(L"flood 300000"), big), 0);
+    EXPECT_LT(GetTickCount() - start, 4000u);
+    EXPECT_EQ(test::ReadBytes(big), std::string(300000, 'f'));
+}
+
+TEST(CaptureCommandOutput, SilentChildAndMissingProgram) {
+    test::ScratchDirectory dir;
+    const std::wstring fresh = dir / L"fresh.txt";
+    ASSERT_EQ(CaptureCommandOutput(Probe(L"sleep 10"), fresh), 0);
+    EXPECT_TRUE(Exists(fresh));
+    EXPECT_EQ(test::ReadBytes(fresh), "");
+
+    const std::wstring kept = dir / L"kept.txt";
+    test::WriteBytes(kept, "before");
+    ASSERT_EQ(CaptureCommandOutput(Probe(L"sleep 10"), kept), 0);
+    EXPECT_EQ(test::ReadBytes(kept), "before");
+
+    const std::wstring none = dir / L"none.txt";
+    EXPECT_EQ(CaptureCommandOutput(L"qor-no-such-program.exe /x", none), rc::FileNotFound);
+    EXPECT_EQ(CaptureCommandOutput(L"route.exe print", none), rc::FileNotFound);
+    EXPECT_FALSE(Exists(none));
+
+    EXPECT_EQ(CaptureCommandOutput(Probe(L"out x"), dir / L"no-folder\\x.txt"), SuiteError(0x3F));
+}
+
+TEST(CaptureCommandOutput, GivesUpOnAHungChildKeepingItsOutput) {
+    test::ScratchDirectory dir;
+    const std::wstring out = dir / L"hung.txt";
+    const DWORD start = GetTickCount();
+    const ResultCode code = CaptureCommandOutput(Probe(L"out early sleep 8000 out late"), out, 1500);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(Failed(code));
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LT(elapsed, 5000u);
+    EXPECT_EQ(test::ReadBytes(out), "early");
+}
+
+TEST(LaunchAndWait, WaitsAtMostFiveSecondsAndLeavesTheChildRunning) {
+    test::ScratchDirectory dir;
+    const std::wstring quick = dir / L"quick", slow = dir / L"slow";
+    DWORD start = GetTickCount();
+    EXPECT_EQ(LaunchAndWait(Probe(L"touch \"" + quick + L"\"")), 0);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_TRUE(Exists(quick));
+
+    start = GetTickCount();
+    EXPECT_EQ(LaunchAndWait(Probe(L"sleep 7000 touch \"" + slow + L"\"")), 0);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 4900u);
+    EXPECT_LT(elapsed, 6500u);
+    EXPECT_FALSE(Exists(slow));
+    for (int i = 0; i < 60 && !Exists(slow); ++i) Sleep(100);
+    EXPECT_TRUE(Exists(slow));
+
+    EXPECT_EQ(LaunchAndWait(L"qor-no-such-program.exe"), SuiteError(0x3F));
+}
+
+TEST(LaunchDetached, ReturnsAtOnceAndReportsAMissingProgram) {
+    test::ScratchDirectory dir;
+    const std::wstring marker = dir / L"marker";
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(LaunchDetached(Probe(L"sleep 1000 touch \"" + marker + L"\"")), 0);
+    EXPECT_LT(GetTickCount() - start, 900u);
+    EXPECT_FALSE(Exists(marker));
+    for (int i = 0; i < 50 && !Exists(marker); ++i) Sleep(100);
+    EXPECT_TRUE(Exists(marker));
+    EXPECT_EQ(LaunchDetached(L"qor-no-such-program.exe"), rc::FileNotFound);
+}
+
+// A same-named program planted in the current directory is never the one started.
+TEST(ProcessSearch, IgnoresProgramsInTheCurrentDirectory) {
+    test::ScratchDirectory dir;
+    ASSERT_TRUE(CopyFileW(ProbePath().c_str(), (dir / L"cmd.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(ProbePath().c_str(), (dir / L"qorplanted.exe").c_str(), FALSE));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+    HardenSearchPaths();
+    const std::wstring out = dir / L"out.txt";
+    const ResultCode genuine = CaptureCommandOutput(L"cmd.exe /c echo out PLANTED", out);
+    const ResultCode planted = CaptureCommandOutput(L"qorplanted.exe out PLANTED", out);
+    const ResultCode detached = LaunchDetached(L"qorplanted.exe out PLANTED");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(genuine, 0);
+    EXPECT_EQ(planted, rc::FileNotFound);
+    EXPECT_EQ(detached, rc::FileNotFound);
+    EXPECT_EQ(test::ReadBytes(out), "out PLANTED\r\n");  // the system's interpreter echoed it
+}
+
+}  // namespace
+}  // namespace qor
