@@ -1,36 +1,13 @@
 #include "diag/product_folders.h"
 
-#include <cwctype>
 #include <new>
 #include <utility>
 
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
+#include "platform/shell_folder_keys.h"
 
 namespace qor {
-namespace {
-
-constexpr const wchar_t* kProfileList =
-    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-constexpr const wchar_t* kUserShellFolders =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr const wchar_t* kShellFolders =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr std::wstring_view kProfileVariable = L"%USERPROFILE%";
-
-// Position of the profile variable in `text`, ignoring case; npos when absent.
-std::size_t FindProfileVariable(const std::wstring& text) {
-    for (std::size_t at = 0; at + kProfileVariable.size() <= text.size(); ++at) {
-        bool same = true;
-        for (std::size_t i = 0; same && i < kProfileVariable.size(); ++i) {
-            same = std::towupper(text[at + i]) == static_cast<wint_t>(kProfileVariable[i]);
-        }
-        if (same) return at;
-    }
-    return std::wstring::npos;
-}
-
-}  // namespace
 
 ResultCode ProductFolderEnumerator::Start(std::wstring_view subPath,
                                           std::wstring_view productFolder,
@@ -45,7 +22,7 @@ ResultCode ProductFolderEnumerator::Start(std::wstring_view subPath,
                                       ? std::wstring(subPath)
                                       : JoinPath(productFolder, subPath);
         std::vector<std::wstring> sids;
-        if (sources_.Registry().ListSubKeys(RegistryRoot::LocalMachine, kProfileList,
+        if (sources_.Registry().ListSubKeys(RegistryRoot::LocalMachine, kProfileListKey,
                                             RegistryView::Default, sids) == rc::Ok) {
             for (const std::wstring& sid : sids) AddUserCandidates(sid, tail);
         }
@@ -78,7 +55,7 @@ void ProductFolderEnumerator::AddIfDirectory(std::wstring folder) {
 void ProductFolderEnumerator::AddUserCandidates(const std::wstring& sid, std::wstring_view tail) {
     std::wstring profile;
     if (sources_.Registry().ReadString(RegistryRoot::LocalMachine,
-                                       std::wstring(kProfileList) + L"\\" + sid,
+                                       std::wstring(kProfileListKey) + L"\\" + sid,
                                        L"ProfileImagePath", RegistryView::Default,
                                        profile) == rc::Ok) {
         profile = sources_.ExpandEnvironment(profile);
@@ -98,13 +75,13 @@ ResultCode ProductFolderEnumerator::ReadUserShellFolder(const std::wstring& sid,
                                                         const std::wstring& profile,
                                                         const wchar_t* valueName,
                                                         std::wstring& out) {
-    for (const wchar_t* key : {kUserShellFolders, kShellFolders}) {
+    for (const wchar_t* key : {kUserShellFoldersKey, kShellFoldersKey}) {
         std::wstring path;
-        if (sources_.Registry().ReadString(RegistryRoot::Users, sid + key, valueName,
+        if (sources_.Registry().ReadString(RegistryRoot::Users, sid + L"\\" + key, valueName,
                                            RegistryView::Default, path) != rc::Ok) {
             continue;
         }
-        if (key == kUserShellFolders) {
+        if (key == kUserShellFoldersKey) {
             const std::size_t at = FindProfileVariable(path);
             if (at != std::wstring::npos) {
                 if (profile.empty()) continue;  // another user's profile is not ours to guess

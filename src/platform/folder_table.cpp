@@ -1,7 +1,8 @@
 #include "platform/folder_table.h"
 
+#include "platform/shell_folder_keys.h"
+
 #include <algorithm>
-#include <cwctype>
 #include <string_view>
 #include <thread>
 
@@ -9,13 +10,6 @@ namespace qor {
 namespace {
 
 constexpr const wchar_t* kMachineValuesKey = L"SYSTEM\\CurrentControlSet\\Services\\Qor\\SystemValues";
-constexpr const wchar_t* kUserShellFolders =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr const wchar_t* kShellFolders =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr const wchar_t* kProfileList =
-    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-
 struct ShellFolder {
     std::uint32_t id;
     const wchar_t* value;
@@ -67,14 +61,11 @@ std::wstring ParentFolder(const std::wstring& path) {
     return path.substr(0, static_cast<std::size_t>(path.rend() - last) - 1);
 }
 
-void ReplaceIgnoringCase(std::wstring& text, std::wstring_view what, const std::wstring& with) {
-    const auto same = [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); };
-    for (auto at = text.begin();;) {
-        at = std::search(at, text.end(), what.begin(), what.end(), same);
-        if (at == text.end()) return;
-        const auto offset = static_cast<std::size_t>(at - text.begin());
-        text.replace(offset, what.size(), with);
-        at = text.begin() + static_cast<std::ptrdiff_t>(offset + with.size());
+// Every occurrence, ignoring case.
+void ReplaceProfileVariable(std::wstring& text, const std::wstring& profile) {
+    for (std::size_t at = 0; (at = FindProfileVariable(text, at)) != std::wstring::npos;
+         at += profile.size()) {
+        text.replace(at, kProfileVariable.size(), profile);
     }
 }
 
@@ -201,7 +192,7 @@ std::wstring SpecialFolderTable::ProfileDirectory() {
     const std::wstring sid = sources_->CurrentUserSid();
     std::wstring path;
     if (!sid.empty() &&
-        sources_->Registry().ReadString(RegistryRoot::LocalMachine, std::wstring(kProfileList) + L"\\" + sid,
+        sources_->Registry().ReadString(RegistryRoot::LocalMachine, std::wstring(kProfileListKey) + L"\\" + sid,
                                         L"ProfileImagePath", RegistryView::Default, path) == rc::Ok) {
         path = sources_->ExpandEnvironment(path);
         if (!path.empty()) return path;
@@ -215,14 +206,14 @@ std::wstring SpecialFolderTable::ProfileDirectory() {
 ResultCode SpecialFolderTable::ReadShellFolder(const wchar_t* valueName, std::wstring& out,
                                                const std::wstring& profileDirectory) {
     for (const RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
-        for (const wchar_t* key : {kUserShellFolders, kShellFolders}) {
+        for (const wchar_t* key : {kUserShellFoldersKey, kShellFoldersKey}) {
             std::wstring path;
             if (sources_->Registry().ReadString(root, key, valueName, RegistryView::Default,
                                                 path) != rc::Ok) {
                 continue;
             }
-            if (key == kUserShellFolders) {
-                ReplaceIgnoringCase(path, L"%USERPROFILE%", profileDirectory);
+            if (key == kUserShellFoldersKey) {
+                ReplaceProfileVariable(path, profileDirectory);
                 path = sources_->ExpandEnvironment(path);
             }
             if (!path.empty()) {
