@@ -3,7 +3,9 @@
 # Makes a Wine prefix look like a computer with the suite installed:
 #   full   the suite's registry values (32-bit view, as its installer writes them on a
 #          64-bit system), its program and all-users data folders with log, cfg and dumps,
-#          the machine folder values, and the logging module stand-in in the program folder;
+#          the machine folder values, the logging module stand-in in the program folder, and
+#          the firewall driver stand-in registered as a demand-start kernel service under both
+#          the names the tool may choose (only one of them can run at a time);
 #   none   a plain computer without the suite;
 #   admin  only the administration product.
 set -euo pipefail
@@ -14,7 +16,12 @@ testbed_build=${3:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/testbed}
 case "$kind" in full|none|admin) ;; *) echo "unknown kind: $kind" >&2; exit 2 ;; esac
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$prefix/system.reg" ] || wine wineboot -i >/dev/null 2>&1
+# Services created in the session that made the prefix are not found by the service
+# manager: let that session end first.
+if [ ! -f "$prefix/system.reg" ]; then
+  wine wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
 [ "$kind" = none ] && exit 0
 
 drive_c=$prefix/drive_c
@@ -54,6 +61,12 @@ program=$(unix "$program_dir")
 data=$(unix "$data_dir")
 mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
 cp "$testbed_build/qorlogx.dll" "$program/"
+cp "$testbed_build/qortdi.sys" "$drive_c/windows/system32/drivers/"
+for service in QorTdiA QorWfpA; do
+  wine sc query "$service" >/dev/null 2>&1 ||
+    wine sc create "$service" type= kernel start= demand \
+      binPath= 'C:\windows\system32\drivers\qortdi.sys' >/dev/null 2>&1
+done
 printf 'firewall started\r\n' > "$data/log/fw.log"
 
 # Files the package gathers: product logs (rotated ones and logging configuration beside

@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::uint32_t kRetryDelayMs = 2000;
 constexpr ResultCode kWriteFault = SuiteError(0x43);
-constexpr ResultCode kInvalidHandle = SuiteError(0x3F);
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -102,7 +101,7 @@ ResultCode ZipDirectoryTree(const std::wstring& source, const std::wstring& arch
     }
     if ((attributes & fs::attr::Directory) == 0) return rc::PathNotFound;
     zip::ZipWriter writer;
-    if (Failed(zip::ZipWriter::Create(archivePath, writer, options))) return kInvalidHandle;
+    if (Failed(zip::ZipWriter::Create(archivePath, writer, options))) return rc::InvalidHandle;
     try {
         Walk walk{writer, archivePath, verbose, console, sleep, {}};
         return walk.Run(source);

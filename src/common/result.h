@@ -20,6 +20,7 @@ inline constexpr ResultCode RegistryWrongType = SuiteError(0x14);
 inline constexpr ResultCode DirectoryKindOutOfRange = SuiteError(0x3C);
 inline constexpr ResultCode FileNotFound = SuiteError(0x3D);
 inline constexpr ResultCode PathNotFound = SuiteError(0x3E);
+inline constexpr ResultCode InvalidHandle = SuiteError(0x3F);
 inline constexpr ResultCode EmptyPath = SuiteError(0x40);
 inline constexpr ResultCode BufferTooSmall = SuiteError(0x44);
 inline constexpr ResultCode NoMoreEntries = SuiteError(0x46);

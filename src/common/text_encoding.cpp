@@ -61,4 +61,23 @@ std::string ToUtf16Le(std::wstring_view text) {
     return out;
 }
 
+std::wstring FromUtf16Le(const unsigned char* bytes, std::size_t units) {
+    std::wstring out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t c = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+        if constexpr (sizeof(wchar_t) > 2) {
+            if (IsHighSurrogate(c) && i + 1 < units) {
+                const char32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+                if (IsLowSurrogate(low)) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        out += static_cast<wchar_t>(c);
+    }
+    return out;
+}
+
 }  // namespace qor

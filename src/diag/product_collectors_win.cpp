@@ -2,6 +2,7 @@
 
 #include "diag/command_captures.h"
 #include "diag/file_collectors.h"
+#include "diag/firewall_driver_win.h"
 #include "diag/gathering_sources_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
@@ -38,6 +39,7 @@ Collector CaptureCollector(Dump dump) {
 
 Collectors ProductCollectors() {
     Collectors collectors = UnfinishedCollectors();
+    collectors.queryFirewallDriver = [](std::wstring& text) { return QueryFirewallDriver(text); };
 
     // Registry exports and command captures.
     using Target = const CaptureTarget&;

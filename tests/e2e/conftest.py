@@ -81,9 +81,11 @@ def start_prefix(kind: str = "") -> Wine:
     prefix = pathlib.Path(tempfile.mkdtemp(prefix="qor-e2e-"))
     session = Wine(prefix)
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wine", "wineboot", "-i"], env=session.env, check=True, timeout=300, **quiet)
+    # The service manager misses services created in the session that made the prefix.
+    subprocess.run(["wineserver", "-w"], env=session.env, check=True, timeout=120, **quiet)
     # A persistent server keeps each program start fast.
     subprocess.run(["wineserver", "-p"], env=session.env, check=True, timeout=60, **quiet)
-    subprocess.run(["wine", "wineboot", "-i"], env=session.env, check=True, timeout=300, **quiet)
     if kind:
         subprocess.run([str(ROOT / "testbed" / "make_prefix.sh"), str(prefix), kind,
                         str(BUILD / "win64" / "testbed")],

@@ -7,30 +7,10 @@
 
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
+#include "platform/win/unique_handle_win.h"
 
 namespace qor::fs {
 namespace {
-
-// Owns one find handle; closing keeps the last error.
-class FindHandle {
-public:
-    FindHandle() noexcept = default;
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() { Reset(); }
-    HANDLE Get() const noexcept { return handle_; }
-    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) noexcept {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            const DWORD lastError = GetLastError();
-            FindClose(handle_);
-            SetLastError(lastError);
-        }
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 bool Wanted(const WIN32_FIND_DATAW& data, std::uint32_t kindFlags) {
     const std::wstring_view name = data.cFileName;
@@ -65,7 +45,7 @@ ResultCode DirectoryEnumerator::Open(const std::wstring& directory, const std::w
         state->kindFlags = kindFlags;
         const std::wstring pattern = JoinPath(directory, mask);
         state->find.Reset(FindFirstFileW(pattern.c_str(), &state->data));
-        if (state->find.Get() != INVALID_HANDLE_VALUE) {
+        if (state->find) {
             state->pending = true;
         } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
             return ResultFromWin32(error);
@@ -82,7 +62,7 @@ ResultCode DirectoryEnumerator::Next(DirectoryEntry& out) noexcept {
     State& state = *state_;
     for (;;) {
         if (!state.pending) {
-            if (state.find.Get() == INVALID_HANDLE_VALUE) return rc::EndOfEntries;
+            if (!state.find) return rc::EndOfEntries;
             if (!FindNextFileW(state.find.Get(), &state.data)) {
                 const DWORD error = GetLastError();
                 return error == ERROR_NO_MORE_FILES ? rc::EndOfEntries : ResultFromWin32(error);

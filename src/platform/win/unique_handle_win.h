@@ -1,16 +1,19 @@
 #pragma once
-// Owners of kernel object handles; closing keeps the last error.
+// One owner per handle kind; closing keeps the last error.
 #include <windows.h>
 
 #include <utility>
 
 namespace qor {
 
-template <HANDLE (*Invalid)()>
+// Traits give the handle type, its empty value and how it is closed.
+template <typename Traits>
 class UniqueHandle {
 public:
+    using Handle = typename Traits::Handle;
+
     UniqueHandle() noexcept = default;
-    explicit UniqueHandle(HANDLE handle) noexcept : handle_(handle) {}
+    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) Reset(other.Release());
@@ -20,32 +23,52 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     ~UniqueHandle() { Reset(); }
 
-    HANDLE Get() const noexcept { return handle_; }
-    HANDLE* Put() noexcept {
+    Handle Get() const noexcept { return handle_; }
+    Handle* Put() noexcept {
         Reset();
         return &handle_;
     }
-    HANDLE Release() noexcept { return std::exchange(handle_, Invalid()); }
-    explicit operator bool() const noexcept { return handle_ != Invalid(); }
-    void Reset(HANDLE handle = Invalid()) noexcept {
-        if (handle_ != Invalid()) {
+    Handle Release() noexcept { return std::exchange(handle_, Traits::Empty()); }
+    explicit operator bool() const noexcept { return handle_ != Traits::Empty(); }
+    void Reset(Handle handle = Traits::Empty()) noexcept {
+        if (handle_ != Traits::Empty()) {
             const DWORD lastError = GetLastError();
-            CloseHandle(handle_);
+            Traits::Close(handle_);
             SetLastError(lastError);
         }
         handle_ = handle;
     }
 
 private:
-    HANDLE handle_ = Invalid();
+    Handle handle_ = Traits::Empty();
 };
 
-inline HANDLE NullHandleValue() noexcept { return nullptr; }
-inline HANDLE InvalidHandleValue() noexcept { return INVALID_HANDLE_VALUE; }
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() noexcept { return nullptr; }
+    static void Close(HANDLE handle) noexcept { CloseHandle(handle); }
+};
+struct FileHandleTraits : KernelHandleTraits {
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+};
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) noexcept { FindClose(handle); }
+};
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static SC_HANDLE Empty() noexcept { return nullptr; }
+    static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
+};
 
 // Process, thread and pipe handles: null when empty.
-using KernelHandle = UniqueHandle<NullHandleValue>;
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
 // Files opened by CreateFileW: INVALID_HANDLE_VALUE when empty.
-using FileHandle = UniqueHandle<InvalidHandleValue>;
+using FileHandle = UniqueHandle<FileHandleTraits>;
+// Directory searches of FindFirstFileW.
+using FindHandle = UniqueHandle<FindHandleTraits>;
+// Service manager and service handles.
+using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
 
 }  // namespace qor

@@ -1,0 +1,256 @@
+#include "maintenance/service_start.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace qor {
+namespace {
+
+const ResultCode kLockedCode = ResultFromWin32(1055);
+
+ServiceStatus State(std::uint32_t state, std::uint32_t exitCode = 0, std::uint32_t specific = 0) {
+    return ServiceStatus{state, exitCode, specific, 0, 0};
+}
+ServiceStatus Pending(std::uint32_t checkPoint, std::uint32_t hint) {
+    return ServiceStatus{kServiceStartPending, 0, 0, checkPoint, hint};
+}
+
+// A service scripted on the time since the run began; the clock moves only by sleeps.
+struct Script {
+    explicit Script(std::uint32_t firstTick = 5000) : first(firstTick), now(firstTick) {}
+    std::uint32_t Elapsed() const { return now - first; }
+
+    std::uint32_t first, now;
+    std::function<ServiceStatus(const Script&)> status = [](auto&) {
+        return State(kServiceRunning);
+    };
+    std::function<ResultCode(std::uint32_t elapsed)> start = [](std::uint32_t) { return 0; };
+    ResultCode openResult = rc::Ok, queryResult = rc::Ok, lockQueryResult = rc::Ok;
+    ServiceLockStatus lock{true, L"NT AUTHORITY\\SYSTEM", 4242};
+
+    int queries = 0, startsOk = 0, lockQueries = 0;
+    std::uint32_t lockQueriedAt = 0;
+    std::vector<std::uint32_t> attemptsAt, slept;
+};
+
+class ScriptedControl final : public ServiceControl {
+public:
+    explicit ScriptedControl(Script& script) : s_(script) {}
+    ResultCode QueryStatus(ServiceStatus& out) noexcept override {
+        if (++s_.queries > 100000) {
+            ADD_FAILURE() << "polls without end";
+            return SuiteError(0x7FFF);
+        }
+        if (Succeeded(s_.queryResult)) out = s_.status(s_);
+        return s_.queryResult;
+    }
+    ResultCode Start() noexcept override {
+        s_.attemptsAt.push_back(s_.Elapsed());
+        const ResultCode code = s_.start(s_.Elapsed());
+        if (code == rc::Ok) ++s_.startsOk;
+        return code;
+    }
+    ResultCode QueryLockStatus(ServiceLockStatus& out) noexcept override {
+        ++s_.lockQueries;
+        s_.lockQueriedAt = s_.Elapsed();
+        if (Succeeded(s_.lockQueryResult)) out = s_.lock;
+        return s_.lockQueryResult;
+    }
+    std::uint32_t TickCount() noexcept override { return s_.now; }
+    void Sleep(std::uint32_t ms) noexcept override {
+        s_.slept.push_back(ms);
+        s_.now += ms;
+    }
+
+private:
+    Script& s_;
+};
+
+class ScriptedManager final : public ServiceManager {
+public:
+    explicit ScriptedManager(Script& script) : s_(script) {}
+    ResultCode Open(const std::wstring& name,
+                    std::unique_ptr<ServiceControl>& out) noexcept override {
+        EXPECT_EQ(name, L"QorTdi");
+        if (Failed(s_.openResult)) return s_.openResult;
+        out = std::make_unique<ScriptedControl>(s_);
+        return rc::Ok;
+    }
+
+private:
+    Script& s_;
+};
+
+Result StartQorTdi(Script& script) {
+    ScriptedManager manager(script);
+    return StartServiceAndWait(manager, L"QorTdi");
+}
+
+// Stopped until a start succeeds, then `afterStart`.
+std::function<ServiceStatus(const Script&)> StoppedUntilStarted(ServiceStatus afterStart) {
+    return [afterStart](const Script& s) {
+        return s.startsOk > 0 ? afterStart : State(kServiceStopped);
+    };
+}
+
+using Values = std::vector<QorException::NamedValue>;
+
+TEST(StartServiceAndWait, StartedStatesAnswerAfterOneQuery) {
+    for (std::uint32_t state = kServiceStopPending; state <= kServicePaused; ++state) {
+        Script script;
+        script.status = [state](auto&) { return State(state); };
+        EXPECT_EQ(StartQorTdi(script).Code(), rc::Ok) << state;
+        EXPECT_EQ(script.queries, 1);
+        EXPECT_TRUE(script.attemptsAt.empty());
+        EXPECT_TRUE(script.slept.empty());
+    }
+}
+
+TEST(StartServiceAndWait, OpenQueryAndStartFailuresAreReturned) {
+    Script unopened;
+    unopened.openResult = ResultFromWin32(1060);
+    EXPECT_EQ(static_cast<std::uint32_t>(StartQorTdi(unopened).Code()), 0xC0070424u);
+
+    Script unqueried;
+    unqueried.queryResult = ResultFromWin32(5);
+    EXPECT_EQ(StartQorTdi(unqueried).Code(), ResultFromWin32(5));
+
+    for (const auto& [startCode, expected] : std::vector<std::pair<ResultCode, ResultCode>>{
+             {ResultFromWin32(1056), rc::Ok},  // started meanwhile by someone else
+             {ResultFromWin32(1058), ResultFromWin32(1058)},
+             {ResultFromWin32(2), ResultFromWin32(2)}}) {
+        Script script;
+        script.status = [](auto&) { return State(kServiceStopped); };
+        script.start = [code = startCode](std::uint32_t) { return code; };
+        EXPECT_EQ(StartQorTdi(script).Code(), expected);
+        EXPECT_EQ(script.attemptsAt.size(), 1u);
+    }
+}
+
+TEST(StartServiceAndWait, PendingWithoutProgressStallsAfterHintPlusEightySeconds) {
+    struct Case {
+        std::uint32_t hint, sleep, waited, firstTick;
+    };
+    for (const Case c : {Case{3000, 300, 83100, 5000}, Case{0, 250, 80250, 5000},
+                         Case{200000, 10000, 290000, 5000},
+                         Case{3000, 300, 83100, 0xFFFFFFFFu - 40000}}) {
+        Script script(c.firstTick);
+        script.status = [hint = c.hint](auto&) { return Pending(7, hint); };
+        const Result result = StartQorTdi(script);
+        ASSERT_EQ(result.Code(), rc::ServiceStartStalled) << c.hint;
+        EXPECT_EQ(script.Elapsed(), c.waited);
+        EXPECT_EQ(script.slept, std::vector<std::uint32_t>(c.waited / c.sleep, c.sleep));
+        EXPECT_EQ(result.Record()->Values(),
+                  (Values{{L"%NAME%", L"QorTdi"}, {L"%CHECK_POINT%", L"7"},
+                          {L"%WAIT_HINT%", std::to_wstring(c.hint)},
+                          {L"%WAIT_TIME%", std::to_wstring(c.waited)}}));
+        EXPECT_TRUE(script.attemptsAt.empty());
+    }
+}
+
+TEST(StartServiceAndWait, StallIsCountedFromTheLastCheckPointChange) {
+    Script advancing;  // a new check point every minute for six minutes
+    advancing.status = [](const Script& s) {
+        return s.Elapsed() < 360000 ? Pending(s.Elapsed() / 60000, 3000) : State(kServiceRunning);
+    };
+    EXPECT_EQ(StartQorTdi(advancing).Code(), rc::Ok);
+    EXPECT_EQ(advancing.Elapsed(), 360000u);
+
+    Script patient;  // the largest hint still holds for ten minutes
+    patient.status = [](const Script& s) {
+        return s.Elapsed() < 600000 ? Pending(1, 0xFFFFFFFFu) : State(kServiceRunning);
+    };
+    EXPECT_EQ(StartQorTdi(patient).Code(), rc::Ok);
+
+    Script stuck;  // check point 3 from three minutes on
+    stuck.status = [](const Script& s) { return Pending(std::min(s.Elapsed() / 60000, 3u), 3000); };
+    const Result result = StartQorTdi(stuck);
+    ASSERT_EQ(result.Code(), rc::ServiceStartStalled);
+    EXPECT_EQ(stuck.Elapsed(), 180000u + 83100u);
+    ASSERT_EQ(result.Record()->Values().size(), 4u);
+    EXPECT_EQ(result.Record()->Values()[1].second, L"3");
+    EXPECT_EQ(result.Record()->Values()[3].second, L"83100");
+}
+
+TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
+    Script script;
+    script.status = [](const Script& s) {
+        if (s.startsOk == 0) return State(kServiceStopped);
+        return s.Elapsed() < 5000 ? Pending(s.Elapsed() / 1000, 2000) : State(kServiceRunning);
+    };
+    EXPECT_EQ(StartQorTdi(script).Code(), rc::Ok);
+    EXPECT_EQ(script.attemptsAt, std::vector<std::uint32_t>{0});
+    EXPECT_EQ(script.slept, std::vector<std::uint32_t>(20, 250));
+}
+
+TEST(StartServiceAndWait, ServiceStoppingAfterItsStartGivesItsExitCode) {
+    struct Case {
+        std::uint32_t exitCode, specific;
+        ResultCode expected;
+    };
+    for (const Case c : {Case{0, 0, rc::Ok}, Case{1066, 0xE0010077u, SuiteError(0x77)},
+                         Case{1066, 5, ResultFromWin32(1066)},  // not a failure code
+                         Case{1066, 0, ResultFromWin32(1066)},
+                         Case{31, 0, ResultFromWin32(31)}}) {
+        Script script;
+        script.status = StoppedUntilStarted(State(kServiceStopped, c.exitCode, c.specific));
+        EXPECT_EQ(StartQorTdi(script).Code(), c.expected) << c.exitCode << " " << c.specific;
+        EXPECT_EQ(script.attemptsAt.size(), 1u);
+        EXPECT_EQ(script.queries, 2);
+    }
+}
+
+TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
+    for (const std::uint32_t firstTick : {5000u, 0xFFFFFFFFu - 60000}) {
+        Script script(firstTick);
+        script.status = StoppedUntilStarted(State(kServiceRunning));
+        script.start = [](std::uint32_t elapsed) { return elapsed < 180000 ? kLockedCode : 0; };
+        const Result result = StartQorTdi(script);
+        ASSERT_EQ(result.Code(), rc::ServiceDatabaseLocked) << firstTick;
+        EXPECT_EQ(result.Record()->Values(),
+                  (Values{{L"%USER%", L"NT AUTHORITY\\SYSTEM"}, {L"%TIME%", L"4242"}}));
+        EXPECT_EQ(script.lockQueries, 1);
+        EXPECT_GT(script.lockQueriedAt, 120000u);
+        EXPECT_LT(script.lockQueriedAt, 120000u + 2000 + 1001 + 250);
+        // Two seconds asleep after each locked answer, then at least 1001 ms of polling.
+        const auto naps = std::count(script.slept.begin(), script.slept.end(), 2000u);
+        EXPECT_EQ(static_cast<std::size_t>(naps), script.attemptsAt.size() - 1);
+        EXPECT_EQ(naps + std::count(script.slept.begin(), script.slept.end(), 250u),
+                  static_cast<std::ptrdiff_t>(script.slept.size()));
+        for (std::size_t i = 1; i < script.attemptsAt.size(); ++i) {
+            EXPECT_GE(script.attemptsAt[i] - script.attemptsAt[i - 1], 2000u + 1001);
+        }
+    }
+}
+
+TEST(StartServiceAndWait, DatabaseLockThatClearsLetsTheStartThrough) {
+    Script brief;  // cleared before the patience ends
+    brief.status = StoppedUntilStarted(State(kServiceRunning));
+    brief.start = [](std::uint32_t elapsed) { return elapsed < 10000 ? kLockedCode : 0; };
+    EXPECT_EQ(StartQorTdi(brief).Code(), rc::Ok);
+    EXPECT_EQ(brief.startsOk, 1);
+    EXPECT_GT(brief.attemptsAt.size(), 2u);
+    EXPECT_EQ(brief.lockQueries, 0);
+
+    Script unlocked;  // the lock query finds it free: keep trying
+    unlocked.status = StoppedUntilStarted(State(kServiceRunning));
+    unlocked.start = [](std::uint32_t elapsed) { return elapsed < 130000 ? kLockedCode : 0; };
+    unlocked.lock.locked = false;
+    EXPECT_EQ(StartQorTdi(unlocked).Code(), rc::Ok);
+    EXPECT_GT(unlocked.lockQueries, 1);
+
+    Script unanswered;
+    unanswered.status = StoppedUntilStarted(State(kServiceRunning));
+    unanswered.start = [](std::uint32_t) { return kLockedCode; };
+    unanswered.lockQueryResult = ResultFromWin32(5);
+    EXPECT_EQ(StartQorTdi(unanswered).Code(), ResultFromWin32(5));
+}
+
+}  // namespace
+}  // namespace qor
