@@ -133,19 +133,19 @@ static NTSTATUS Report(PIRP irp, ULONG inputSize, ULONG outputSize) {
     return Complete(irp, STATUS_SUCCESS, HEADER_SIZE + used * sizeof(WCHAR));
 }
 
-static NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+static NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
     (void)device;
     if (ReadAnswer() == ANSWER_ALTERNATE && (InterlockedIncrement(&g_opens) & 1))
         return Complete(irp, STATUS_ACCESS_DENIED, 0);
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
+static NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
     (void)device;
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
+static NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     ULONG inputSize = stack->Parameters.DeviceIoControl.InputBufferLength;
     ULONG outputSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
@@ -169,7 +169,7 @@ static UNICODE_STRING LinkName(void) {
     return name;
 }
 
-static void Unload(PDRIVER_OBJECT driver) {
+static void NTAPI Unload(PDRIVER_OBJECT driver) {
     UNICODE_STRING link = LinkName();
     IoDeleteSymbolicLink(&link);
     IoDeleteDevice(driver->DeviceObject);
