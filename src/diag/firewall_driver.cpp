@@ -68,7 +68,8 @@ FirewallDriverDevice::FirewallDriverDevice(DriverSystem& system, std::wstring se
 ResultCode FirewallDriverDevice::Open() {
     if (channel_) return rc::Ok;
     if (!serviceStarted_) {
-        if (const ResultCode code = system_.StartDriverService(serviceName_); Failed(code)) return code;
+        const ResultCode code = system_.StartDriverService(serviceName_);
+        if (Failed(code)) return code;
         serviceStarted_ = true;
     }
     const std::wstring name = kDeviceName;

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <utility>
+
 #include "diag/firewall_driver.h"
 #include "maintenance/service_control_win.h"
 #include "platform/win/unique_handle_win.h"
