@@ -2,10 +2,10 @@
 // Win32 macros (CopyFile, MoveFile, DeleteFile, CreateDirectory).
 #include <windows.h>
 
-#include <vector>
-
 #include "common/path_join.h"
 #include "platform/fs.h"
+#include "platform/win/sized_string_win.h"
+#include "platform/win/unique_handle_win.h"
 
 namespace qor::fs {
 namespace {
@@ -13,15 +13,6 @@ namespace {
 ResultCode LastError() noexcept { return ResultFromWin32(GetLastError()); }
 
 ResultCode Check(BOOL succeeded) noexcept { return succeeded ? rc::Ok : LastError(); }
-
-struct FindCloser {
-    HANDLE handle;
-    ~FindCloser() {
-        const DWORD lastError = GetLastError();
-        FindClose(handle);
-        SetLastError(lastError);
-    }
-};
 
 bool IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
@@ -32,15 +23,14 @@ ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept;
 
 ResultCode RemoveContents(const std::wstring& directory) noexcept {
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW(JoinPath(directory, L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return LastError();
-    const FindCloser closer{find};
+    const FindHandle find(FindFirstFileW(JoinPath(directory, L"*").c_str(), &data));
+    if (!find) return LastError();
     ResultCode result = rc::Ok;
     do {
         if (IsDotEntry(data.cFileName)) continue;
         const ResultCode removed = RemoveEntry(JoinPath(directory, data.cFileName), data.dwFileAttributes);
         if (Failed(removed) && result == rc::Ok) result = removed;
-    } while (FindNextFileW(find, &data));
+    } while (FindNextFileW(find.Get(), &data));
     return result;
 }
 
@@ -87,30 +77,13 @@ ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexce
 ResultCode RemoveFile(const std::wstring& path) noexcept { return Check(DeleteFileW(path.c_str())); }
 
 ResultCode CurrentDirectory(std::wstring& out) noexcept {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    for (;;) {
-        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-        if (length == 0) return LastError();
-        if (length < buffer.size()) {
-            out.assign(buffer.data(), length);
-            return rc::Ok;
-        }
-        buffer.resize(length);
-    }
+    return QuerySizedString([](wchar_t* b, DWORD n) { return GetCurrentDirectoryW(n, b); }, out);
 }
 
 ResultCode FullPath(const std::wstring& path, std::wstring& out) noexcept {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    for (;;) {
-        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
-                                              buffer.data(), nullptr);
-        if (length == 0) return LastError();
-        if (length < buffer.size()) {
-            out.assign(buffer.data(), length);
-            return rc::Ok;
-        }
-        buffer.resize(length);
-    }
+    return QuerySizedString(
+        [&path](wchar_t* b, DWORD n) { return GetFullPathNameW(path.c_str(), n, b, nullptr); },
+        out);
 }
 
 }  // namespace qor::fs

@@ -7,6 +7,7 @@
 
 #include "platform/child_wait.h"
 #include "platform/win/proc_address_win.h"
+#include "platform/win/sized_string_win.h"
 #include "platform/win/unique_handle_win.h"
 
 namespace qor {
@@ -17,32 +18,13 @@ struct Child {
     KernelHandle thread;
 };
 
-// A system path query that answers the length it needs when the buffer is too small.
-template <typename Query>
-[[nodiscard]] ResultCode QueryPath(Query query, std::wstring& out) noexcept {
-    try {
-        std::wstring buffer(MAX_PATH, L'\0');
-        for (;;) {
-            const UINT length = query(buffer.data(), static_cast<UINT>(buffer.size()));
-            if (length == 0) return ResultFromWin32(GetLastError());
-            if (length < buffer.size()) {
-                buffer.resize(length);
-                out = std::move(buffer);
-                return rc::Ok;
-            }
-            buffer.resize(length);
-        }
-    } catch (const std::bad_alloc&) {
-        return rc::OutOfMemory;
-    }
-}
-
 [[nodiscard]] ResultCode SystemDirectory(std::wstring& out) noexcept {
-    return QueryPath([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }, out);
+    return QuerySizedString([](wchar_t* b, DWORD n) { return GetSystemDirectoryW(b, n); }, out);
 }
 
 [[nodiscard]] ResultCode WindowsDirectory(std::wstring& out) noexcept {
-    return QueryPath([](wchar_t* b, UINT n) { return GetSystemWindowsDirectoryW(b, n); }, out);
+    return QuerySizedString([](wchar_t* b, DWORD n) { return GetSystemWindowsDirectoryW(b, n); },
+                            out);
 }
 
 std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
@@ -63,25 +45,18 @@ std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
     std::wstring system, windows;
     if (const ResultCode code = SystemDirectory(system); Failed(code)) return code;
     if (const ResultCode code = WindowsDirectory(windows); Failed(code)) return code;
+    std::wstring searchPath, name;
     try {
-        const std::wstring searchPath = system + L";" + windows;
-        const std::wstring name(token);
-        std::wstring found(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length = SearchPathW(searchPath.c_str(), name.c_str(), L".exe",
-                                             static_cast<DWORD>(found.size()), found.data(),
-                                             nullptr);
-            if (length == 0) return ResultFromWin32(GetLastError());
-            if (length < found.size()) {
-                found.resize(length);
-                program = std::move(found);
-                return rc::Ok;
-            }
-            found.resize(length);
-        }
+        searchPath = system + L";" + windows;
+        name.assign(token);
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }
+    return QuerySizedString(
+        [&](wchar_t* b, DWORD n) {
+            return SearchPathW(searchPath.c_str(), name.c_str(), L".exe", n, b, nullptr);
+        },
+        program);
 }
 
 // Starts the command hidden in the system directory; `output` set means a capture.
