@@ -158,6 +158,16 @@ ResultCode EnumerateSubKeys(HANDLE key, std::vector<std::wstring>& out) {
     return rc::Ok;
 }
 
+// Opens the key for reading and hands it to `read`.
+template <typename Read>
+ResultCode ReadOpenedKey(RegistryRoot root, const std::wstring& path, RegistryView view,
+                         Read read) noexcept {
+    RegistryKey key(root, view);
+    const ResultCode result = key.OpenForReading(path);
+    if (Failed(result)) return result;
+    return read(key);
+}
+
 }  // namespace
 
 ResultCode RegistryKey::ListSubKeys(std::vector<std::wstring>& out) noexcept {
@@ -214,28 +224,21 @@ ResultCode RegistryKey::ReadDword(const std::wstring& valueName, std::uint32_t& 
 ResultCode WinRegistryReader::ReadString(RegistryRoot root, const std::wstring& path,
                                          const std::wstring& valueName, RegistryView view,
                                          std::wstring& out) noexcept {
-    RegistryKey key(root, view);
-    const ResultCode result = key.OpenForReading(path);
-    if (Failed(result)) return result;
-    return key.ReadString(valueName, out);
+    return ReadOpenedKey(root, path, view,
+                         [&](RegistryKey& key) { return key.ReadString(valueName, out); });
 }
 
 ResultCode WinRegistryReader::ReadDword(RegistryRoot root, const std::wstring& path,
                                         const std::wstring& valueName, RegistryView view,
                                         std::uint32_t& out) noexcept {
-    RegistryKey key(root, view);
-    const ResultCode result = key.OpenForReading(path);
-    if (Failed(result)) return result;
-    return key.ReadDword(valueName, out);
+    return ReadOpenedKey(root, path, view,
+                         [&](RegistryKey& key) { return key.ReadDword(valueName, out); });
 }
 
 ResultCode WinRegistryReader::ListSubKeys(RegistryRoot root, const std::wstring& path,
                                           RegistryView view,
                                           std::vector<std::wstring>& out) noexcept {
-    RegistryKey key(root, view);
-    const ResultCode result = key.OpenForReading(path);
-    if (Failed(result)) return result;
-    return key.ListSubKeys(out);
+    return ReadOpenedKey(root, path, view, [&](RegistryKey& key) { return key.ListSubKeys(out); });
 }
 
 }  // namespace qor
