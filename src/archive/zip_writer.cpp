@@ -82,9 +82,8 @@ private:
     std::uint32_t size_ = 0;
 };
 
-HeaderBytes LocalHeader(const Entry& entry) {
-    HeaderBytes h;
-    h.U32(0x04034B50);  // "PK" 3 4
+// The fields both headers carry, from "version needed" to the name length.
+void SharedFields(HeaderBytes& h, const Entry& entry) {
     h.U16(kVersionNeeded);
     h.U16(entry.flags);
     h.U16(entry.method);
@@ -94,6 +93,12 @@ HeaderBytes LocalHeader(const Entry& entry) {
     h.U32(entry.compressedSize);
     h.U32(entry.uncompressedSize);
     h.U16(static_cast<std::uint16_t>(entry.name.size()));
+}
+
+HeaderBytes LocalHeader(const Entry& entry) {
+    HeaderBytes h;
+    h.U32(0x04034B50);  // "PK" 3 4
+    SharedFields(h, entry);
     h.U16(kLocalExtraSize);
     h.Text(entry.name);
     h.U16(kExtendedTimestamp);
@@ -109,15 +114,7 @@ HeaderBytes CentralHeader(const Entry& entry) {
     HeaderBytes h;
     h.U32(0x02014B50);  // "PK" 1 2
     h.U16(kVersionMadeBy);
-    h.U16(kVersionNeeded);
-    h.U16(entry.flags);
-    h.U16(entry.method);
-    h.U16(entry.dos.time);
-    h.U16(entry.dos.date);
-    h.U32(entry.crc);
-    h.U32(entry.compressedSize);
-    h.U32(entry.uncompressedSize);
-    h.U16(static_cast<std::uint16_t>(entry.name.size()));
+    SharedFields(h, entry);
     h.U16(kCentralExtraSize);
     h.U16(0);  // comment length
     h.U16(0);  // disk number start
