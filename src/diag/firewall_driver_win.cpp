@@ -7,6 +7,7 @@
 
 #include "diag/firewall_driver.h"
 #include "maintenance/service_control_win.h"
+#include "platform/system_env.h"
 #include "platform/win/unique_handle_win.h"
 
 namespace qor {
@@ -49,9 +50,7 @@ public:
     }
 
     std::uint64_t SystemTime() noexcept override {
-        FILETIME now{};
-        GetSystemTimeAsFileTime(&now);
-        return (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+        return static_cast<std::uint64_t>(CurrentSystemTime());
     }
 };
 
