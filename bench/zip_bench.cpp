@@ -19,7 +19,7 @@
 
 #include "archive/zip_directory_tree.h"
 #include "archive/zip_format.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace {
 

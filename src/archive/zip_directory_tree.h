@@ -5,7 +5,7 @@
 
 #include "archive/zip_writer.h"
 #include "common/result.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor {
 

@@ -2,7 +2,7 @@
 
 #include "diag/dump_file.h"
 #include "diag/work_directory.h"
-#include "frontend/product_constants.h"
+#include "product/product_constants.h"
 #include "platform/fs.h"
 
 namespace qor {

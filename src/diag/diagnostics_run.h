@@ -9,8 +9,8 @@
 #include "common/error_record.h"
 #include "diag/collectors.h"
 #include "diag/fs_redirection.h"
-#include "frontend/console.h"
-#include "frontend/install_lookup.h"
+#include "common/console.h"
+#include "product/install_lookup.h"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "diag/firewall_driver.h"
-#include "maintenance/service_control_win.h"
+#include "platform/win/service_control_win.h"
 #include "platform/system_env.h"
 #include "platform/win/unique_handle_win.h"
 

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "diag/work_directory.h"
-#include "frontend/install_sources_win.h"
+#include "product/install_sources_win.h"
 #include "platform/folder_table.h"
 #include "platform/fs.h"
 #include "platform/os_version.h"

@@ -2,7 +2,7 @@
 // The front end's fixed console texts.
 #include <string>
 
-#include "frontend/product_constants.h"
+#include "product/product_constants.h"
 
 namespace qor {
 

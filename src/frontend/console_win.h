@@ -1,5 +1,5 @@
 #pragma once
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "common/error_record.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor {
 

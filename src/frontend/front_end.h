@@ -4,7 +4,7 @@
 
 #include "common/result.h"
 #include "frontend/actions.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor {
 

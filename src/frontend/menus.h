@@ -1,6 +1,6 @@
 #pragma once
 #include "frontend/actions.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor {
 

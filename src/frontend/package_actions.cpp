@@ -3,7 +3,7 @@
 #include "common/path_join.h"
 #include "common/text_format.h"
 #include "frontend/error_report.h"
-#include "frontend/product_constants.h"
+#include "product/product_constants.h"
 #include "platform/fs.h"
 
 namespace qor {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "diag/diagnostics_run.h"
-#include "frontend/console.h"
-#include "frontend/install_lookup.h"
+#include "common/console.h"
+#include "product/install_lookup.h"
 
 namespace qor {
 

@@ -1,8 +1,8 @@
 #pragma once
 #include "frontend/actions.h"
-#include "frontend/console.h"
-#include "frontend/install_lookup.h"
-#include "frontend/logging_attach.h"
+#include "common/console.h"
+#include "product/install_lookup.h"
+#include "product/logging_attach.h"
 #include "frontend/package_actions.h"
 
 namespace qor {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "archive/zip_directory_tree.h"
-#include "frontend/console.h"
+#include "common/console.h"
 #include "platform/posix/native_path_posix.h"
 
 namespace {

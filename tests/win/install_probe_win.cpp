@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "frontend/install_sources_win.h"
-#include "frontend/product_constants.h"
+#include "product/install_sources_win.h"
+#include "product/product_constants.h"
 #include "platform/platform_start.h"
 #include "platform/folder_table.h"
 

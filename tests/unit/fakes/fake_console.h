@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor::test {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fakes/fake_registry.h"
-#include "frontend/install_lookup.h"
+#include "product/install_lookup.h"
 #include "platform/folder_table.h"
 
 namespace qor::test {

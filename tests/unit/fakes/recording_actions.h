@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "frontend/actions.h"
-#include "frontend/console.h"
+#include "common/console.h"
 
 namespace qor::test {
 

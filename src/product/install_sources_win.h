@@ -1,5 +1,5 @@
 #pragma once
-#include "frontend/install_lookup.h"
+#include "product/install_lookup.h"
 
 namespace qor {
 

@@ -1,11 +1,11 @@
-#include "frontend/install_lookup.h"
+#include "product/install_lookup.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "fakes/fake_install_sources.h"
-#include "frontend/logging_attach.h"
+#include "product/logging_attach.h"
 #include "platform/folder_table.h"
 
 namespace qor {

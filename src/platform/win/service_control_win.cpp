@@ -1,4 +1,4 @@
-#include "maintenance/service_control_win.h"
+#include "platform/win/service_control_win.h"
 
 #include <windows.h>
 #include <winternl.h>

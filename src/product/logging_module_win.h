@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "frontend/logging_attach.h"
+#include "product/logging_attach.h"
 #include "platform/win/log_object_abi.h"
 
 namespace qor {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "maintenance/service_start.h"
+#include "platform/service_start.h"
 
 namespace qor {
 

@@ -1,7 +1,7 @@
-#include "frontend/install_lookup.h"
+#include "product/install_lookup.h"
 
 #include "common/path_join.h"
-#include "frontend/product_constants.h"
+#include "product/product_constants.h"
 #include "platform/folder_table.h"
 
 namespace qor {

@@ -1,4 +1,4 @@
-#include "frontend/logging_module_win.h"
+#include "product/logging_module_win.h"
 
 #include "common/path_join.h"
 #include "platform/win/proc_address_win.h"

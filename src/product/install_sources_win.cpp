@@ -1,4 +1,4 @@
-#include "frontend/install_sources_win.h"
+#include "product/install_sources_win.h"
 
 #include <windows.h>
 

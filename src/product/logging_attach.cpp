@@ -1,6 +1,6 @@
-#include "frontend/logging_attach.h"
+#include "product/logging_attach.h"
 
-#include "frontend/product_constants.h"
+#include "product/product_constants.h"
 
 namespace qor {
 

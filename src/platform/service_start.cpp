@@ -1,4 +1,4 @@
-#include "maintenance/service_start.h"
+#include "platform/service_start.h"
 
 #include <algorithm>
 #include <optional>

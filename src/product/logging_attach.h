@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/result.h"
-#include "frontend/install_lookup.h"
+#include "product/install_lookup.h"
 
 namespace qor {
 
