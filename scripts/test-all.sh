@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the three presets and runs every test tier: host unit tests (sanitized),
-# win tests under Wine, and the e2e tests of the real program under Wine.
+# win tests under Wine, the e2e tests of the real program under Wine, and every fuzz
+# target for a bounded time (QOR_FUZZ_SECONDS each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,5 +12,6 @@ for preset in host win64 win32; do
 done
 
 ctest --preset host
+scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-45}"
 ctest --preset win64
 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e
