@@ -25,10 +25,6 @@ constexpr FlagWord kFlagWords[] = {
 
 std::wstring Hex(std::uint32_t value) { return FormatText(L"0x%x", value); }
 
-bool AtLeastXp(const OsVersionRecord& os) {
-    return os.filled && (os.majorVersion > 5 || (os.majorVersion == 5 && os.minorVersion >= 1));
-}
-
 [[nodiscard]] ResultCode DumpNetworkList(NetworkListSource& source, std::wstring& text) {
     text += L"NLA networks:\n";
     const ResultCode init = source.InitializeCom();
@@ -61,7 +57,7 @@ std::wstring NetworkText(const NetworkEntry& network) {
 
 std::wstring AdapterText(const OsAdapter& adapter, const OsVersionRecord& os) {
     std::wstring text;
-    if (AtLeastXp(os)) text += L"Adapter name:" + adapter.friendlyName + L"\n";
+    if (os.IsXpOrLater()) text += L"Adapter name:" + adapter.friendlyName + L"\n";
     text += L"Description:" + adapter.description + L"\nWindows ID:" + adapter.windowsId +
             L"\nSystem GUID:" + GuidText(adapter.guid) + L"\nFlags: {";
     for (const FlagWord& word : kFlagWords) {

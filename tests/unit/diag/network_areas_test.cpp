@@ -200,6 +200,16 @@ TEST(AdapterText, AddressWithoutContainingPrefixHasZeroMask) {
     EXPECT_NE(text.find(L"\taddress:, mask:\n"), std::wstring::npos);
 }
 
+TEST(AdapterText, FlagWordsInTheirPrintedOrder) {
+    OsAdapter adapter;
+    adapter.flags = 0x7bf;
+    const std::wstring text = AdapterText(adapter, Os(5, 0));
+    EXPECT_NE(text.find(L"Flags: {Active, DefaultRouteIP4, DefaultRouteIP6, Dial-up, Loopback, "
+                        L"SharedPrivate, Shared, Unsupported, Tunnel, VPN, }\n"),
+              std::wstring::npos)
+        << std::string(text.begin(), text.end());
+}
+
 TEST(AdapterText, DialUpAdapterIsNamedByItsFriendlyName) {
     AdapterRow ppp = Row(kWifiName, L"WAN Miniport (PPP)", true, kIfTypePpp);
     ppp.friendlyName = L"Office";
