@@ -4,6 +4,8 @@
 #include "diag/file_collectors.h"
 #include "diag/firewall_driver_win.h"
 #include "diag/gathering_sources_win.h"
+#include "diag/network_list_win.h"
+#include "diag/os_adapters_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
 
@@ -37,7 +39,7 @@ Collector CaptureCollector(Dump dump) {
 
 }  // namespace
 
-Collectors ProductCollectors() {
+Collectors ProductCollectors(LogSink& log) {
     Collectors collectors = UnfinishedCollectors();
     collectors.queryFirewallDriver = [](std::wstring& text) { return QueryFirewallDriver(text); };
 
@@ -67,6 +69,12 @@ Collectors ProductCollectors() {
     collectors.filteringPlatform = CaptureCollector([](Target t, Context) {
         return DumpFilteringPlatform(t, GetOsVersionRecord().IsVistaOrLater());
     });
+
+    collectors.networkAreas = [&log](const RunContext&, std::wstring& text) {
+        WinNetworkListSource networks;
+        WinAdapterSystem adapters;
+        return DumpNetworkAreas(GetOsVersionRecord(), networks, adapters, log, text);
+    };
 
     // Logs, configuration and INF files.
     collectors.configFiles = [](const RunContext& context, std::wstring&) {

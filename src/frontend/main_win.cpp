@@ -15,14 +15,14 @@
 
 namespace {
 
-qor::RunFactory MakeRunFactory(qor::Console& console) {
-    return [&console] {
+qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
+    return [&console, &log] {
         return std::make_unique<qor::DiagnosticsRun>(qor::RunDependencies{
             console,
             qor::ProcessInstallation(),
             qor::EnableDebugPrivilege,
             qor::MakeFsRedirection(),
-            qor::ProductCollectors(),
+            qor::ProductCollectors(log),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 return qor::ZipDirectoryTree(source, archive, verbose, console);
             },
@@ -38,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
     qor::WinConsole console;
     qor::WinLoggingModule logging;  // attached for the rest of the process
     qor::WinShell shell;
-    qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console), shell);
+    qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console, logging), shell);
     qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages);
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

@@ -56,4 +56,11 @@ ResultCode WinLoggingModule::Start(std::uint32_t argument) {
     return start ? start(object_, argument) : rc::NotSupported;
 }
 
+void WinLoggingModule::Write(LogSeverity severity, const wchar_t* logger, const wchar_t* source,
+                             const std::wstring& message) noexcept {
+    if (!object_) return;
+    const auto write = Operation<logabi::WriteFn>(logabi::kWritePlace);
+    if (write) (void)write(object_, static_cast<std::uint32_t>(severity), logger, source, message.c_str());
+}
+
 }  // namespace qor

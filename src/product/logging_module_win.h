@@ -3,13 +3,15 @@
 
 #include <memory>
 
+#include "product/log_sink.h"
 #include "product/logging_attach.h"
 #include "platform/win/log_object_abi.h"
 
 namespace qor {
 
 // "qorlogx.dll" loaded from a folder; the module and its log object are released together.
-class WinLoggingModule final : public LoggingModule {
+// Records written while no module is loaded are dropped.
+class WinLoggingModule final : public LoggingModule, public LogSink {
 public:
     WinLoggingModule() = default;
     WinLoggingModule(const WinLoggingModule&) = delete;
@@ -21,6 +23,8 @@ public:
     bool IsConfigured() override;
     [[nodiscard]] ResultCode Configure(const std::wstring& logFolder) override;
     [[nodiscard]] ResultCode Start(std::uint32_t argument) override;
+    void Write(LogSeverity severity, const wchar_t* logger, const wchar_t* source,
+               const std::wstring& message) noexcept override;
 
 private:
     struct LibraryFreer {

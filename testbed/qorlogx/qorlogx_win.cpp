@@ -59,6 +59,13 @@ std::int32_t __stdcall Start(LogObject*, std::uint32_t argument) {
     return AnswerIs(L"fail-start") ? kFailure : 0;
 }
 
+std::int32_t __stdcall Write(LogObject*, std::uint32_t severity, const wchar_t* logger,
+                             const wchar_t* source, const wchar_t* message) {
+    Record(L"write " + std::to_wstring(severity) + L" " + (logger ? logger : L"(null)") + L" " +
+           (source ? source : L"(null)") + L" " + (message ? message : L"(null)"));
+    return 0;
+}
+
 struct Operations {
     void* places[qor::logabi::kOperationCount];
     Operations() {
@@ -66,6 +73,7 @@ struct Operations {
         places[qor::logabi::kIsConfiguredPlace] = reinterpret_cast<void*>(&IsConfigured);
         places[qor::logabi::kConfigurePlace] = reinterpret_cast<void*>(&Configure);
         places[qor::logabi::kStartPlace] = reinterpret_cast<void*>(&Start);
+        places[qor::logabi::kWritePlace] = reinterpret_cast<void*>(&Write);
     }
 };
 

@@ -62,6 +62,12 @@ struct ServiceHandleTraits {
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
 
+struct LibraryHandleTraits {
+    using Handle = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
+
 // Process, thread and pipe handles: null when empty.
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 // Files opened by CreateFileW: INVALID_HANDLE_VALUE when empty.
@@ -70,5 +76,7 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // Service manager and service handles.
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
+// Libraries loaded with LoadLibraryW.
+using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
 
 }  // namespace qor
