@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "fakes/fake_console.h"
 #include "fakes/recording_actions.h"
 #include "frontend/banner.h"
@@ -23,27 +21,6 @@ struct FrontEnd {
     test::FakeConsole console;
     test::RecordingActions actions;
 };
-
-TEST(Banner, ExactTextWithEveryFramedLine33Wide) {
-    const std::wstring banner = BannerText();
-    EXPECT_EQ(banner.substr(0, 137),
-              L"\n|-------------------------------|\n| QOR Firewall Diagnostics Tool |\n"
-              L"|     version 2.0 (rev 241)     |\n|     product version 4203      |\n");
-    std::wistringstream lines(banner);
-    std::wstring line;
-    int framed = 0;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] != L'|') continue;
-        ++framed;
-        EXPECT_EQ(line.size(), 33u) << line;
-        EXPECT_EQ(line.back(), L'|') << line;
-    }
-    EXPECT_EQ(framed, 6);
-    EXPECT_TRUE(banner.ends_with(
-        L"|-------------------------------|\n\nNotice!\n"
-        L"Using this tool without authorization from QOR Technical Support\n"
-        L"might lead to QOR performance issues, malfunctioning and misbehavior.\n\n"));
-}
 
 TEST(RunFrontEnd, FailedPlatformStartPrintsNothing) {
     FrontEnd f("q");

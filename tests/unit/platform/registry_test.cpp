@@ -73,25 +73,6 @@ TEST(DecodeRegistryDword, ChecksTypeBeforeLengthAndLeavesTheOutputAlone) {
     EXPECT_EQ(out, 0xCAFEu);
 }
 
-TEST(RegistryViewAccess, MapsEachViewToItsAccessBits) {
-    std::uint32_t bits = 0xFFFF;
-    ASSERT_EQ(RegistryViewAccess(RegistryView::Default, true, bits), rc::Ok);
-    EXPECT_EQ(bits, 0u);
-    ASSERT_EQ(RegistryViewAccess(RegistryView::Wow32, false, bits), rc::Ok);
-    EXPECT_EQ(bits, 0x200u);
-    ASSERT_EQ(RegistryViewAccess(RegistryView::Wow64, false, bits), rc::Ok);
-    EXPECT_EQ(bits, 0x100u);
-    ASSERT_EQ(RegistryViewAccess(RegistryView::Native, true, bits), rc::Ok);
-    EXPECT_EQ(bits, 0x100u);
-    ASSERT_EQ(RegistryViewAccess(RegistryView::Native, false, bits), rc::Ok);
-    EXPECT_EQ(bits, 0u);
-
-    bits = 0xFFFF;
-    EXPECT_EQ(RegistryViewAccess(static_cast<RegistryView>(3), true, bits), rc::ArgumentMissing);
-    EXPECT_EQ(RegistryViewAccess(static_cast<RegistryView>(8), true, bits), rc::ArgumentMissing);
-    EXPECT_EQ(bits, 0xFFFFu);
-}
-
 TEST(KeyOpenResult, TurnsMissingKeysIntoOneCode) {
     EXPECT_EQ(KeyOpenResult(rc::FileNotFound), rc::RegistryKeyNotFound);
     EXPECT_EQ(KeyOpenResult(rc::PathNotFound), rc::RegistryKeyNotFound);
