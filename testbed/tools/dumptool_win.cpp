@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr DWORD kLingerMs = 30000;
+constexpr DWORD kLingerMs = 90000;
 
 // The hexadecimal value after `option` ("-p 0x1c"); `skip` values further on.
 bool HexAfter(const wchar_t* line, const wchar_t* option, int skip, ULONG_PTR& value) {
