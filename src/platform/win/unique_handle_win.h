@@ -62,6 +62,17 @@ struct ServiceHandleTraits {
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static HKEY Empty() noexcept { return nullptr; }
+    static void Close(HKEY handle) noexcept { RegCloseKey(handle); }
+};
+struct LibraryTraits {
+    using Handle = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE handle) noexcept { FreeLibrary(handle); }
+};
+
 // Process, thread and pipe handles: null when empty.
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 // Files opened by CreateFileW: INVALID_HANDLE_VALUE when empty.
@@ -70,5 +81,9 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // Service manager and service handles.
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
+// Keys opened by RegOpenKeyExW.
+using RegistryKeyHandle = UniqueHandle<RegistryKeyTraits>;
+// Modules loaded by LoadLibraryExW.
+using LibraryHandle = UniqueHandle<LibraryTraits>;
 
 }  // namespace qor
