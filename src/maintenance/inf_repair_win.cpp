@@ -29,9 +29,6 @@ NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
 NTSTATUS NTAPI ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
                                     PVOID FileInformation, ULONG Length,
                                     FILE_INFORMATION_CLASS FileInformationClass);
-BOOLEAN NTAPI RtlDosPathNameToNtPathName_U(PCWSTR DosName, PUNICODE_STRING NtName,
-                                           PCWSTR* FilePart, PVOID RelativeName);
-VOID NTAPI RtlFreeUnicodeString(PUNICODE_STRING UnicodeString);
 }
 
 namespace qor {
