@@ -104,3 +104,33 @@ mkdir -p "$windows/inf" "$windows/system32/catroot2"
 printf '[Version]\r\n' > "$windows/inf/oem7.inf"
 printf '[Version]\r\n' > "$windows/inf/oem8.inf"
 printf 'catalog error\r\n' > "$windows/system32/catroot2/dberr.txt"
+
+# The INF cache repair's world, when QOR_TESTBED_WINDOWS names the Windows version Wine is to
+# report (winxp, winxp64, win2003, ...): the driver installation files, the NDIS installer and
+# self-protection stand-ins, the TDI services with their tags, the "PNP_TDI" load order
+# 3, 8, 87, 86, 88, the device path and an INF cache. Running it again resets all of these.
+if [ -n "${QOR_TESTBED_WINDOWS:-}" ]; then
+  letter=$(printf '%s' "$processor" | tr 'AX' 'ax')
+  mkdir -p "$program/Drivers"
+  for file in qorfw_m.inf qorfwfd.inf qorfwfd.cat "qorfwd$letter.dll" "qorfwd$letter.sys"; do
+    printf 'driver file\r\n' > "$program/Drivers/$file"
+  done
+  cp "$testbed_build/qorndis$letter.exe" "$testbed_build/qorselfp.dll" "$program/"
+  rm -f "$program/qorndis-calls.txt" "$program/qorselfp-calls.txt"
+  printf '[Version]\r\n' > "$windows/inf/INFCACHE.1"
+  services=HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n\n' "$QOR_TESTBED_WINDOWS"
+    printf '[-%s\\Qorfwd%s]\n\n' "$services" "$letter"
+    for entry in Tcpip:3 Tcpip6:8 QorFwFd:88 "QorTdi$processor:86" NetBT:87; do
+      printf '[%s\\%s]\n"Tag"=dword:%08x\n"Group"="PNP_TDI"\n' "$services" "${entry%:*}" "${entry#*:}"
+      printf '"Type"=dword:00000001\n"Start"=dword:00000003\n\n'
+    done
+    printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\GroupOrderList]\n'
+    printf '"PNP_TDI"=hex:05,00,00,00,03,00,00,00,08,00,00,00,57,00,00,00,56,00,00,00,58,00,00,00\n\n'
+  } > "$reg"
+  "$wine" regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  "$wine" reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' /v DevicePath \
+    /t REG_EXPAND_SZ /d '%SystemRoot%\inf' /f >/dev/null 2>&1
+fi

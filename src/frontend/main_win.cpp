@@ -11,6 +11,7 @@
 #include "product/logging_module_win.h"
 #include "frontend/product_actions.h"
 #include "frontend/shell_win.h"
+#include "maintenance/inf_repair_win.h"
 #include "platform/platform_start.h"
 
 namespace {
@@ -39,6 +40,7 @@ int wmain(int argc, wchar_t** argv) {
     qor::WinLoggingModule logging;  // attached for the rest of the process
     qor::WinShell shell;
     qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console, logging), shell);
-    qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages);
+    qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages,
+                                qor::RepairInfCacheOnThisComputer);
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

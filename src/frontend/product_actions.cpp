@@ -25,6 +25,9 @@ void ProductActions::SaveReportAndOpen() { packages_.SaveReportAndOpen(); }
 ResultCode ProductActions::RunToFile(const std::wstring& fileName) {
     return packages_.RunToFile(fileName);
 }
-ResultCode ProductActions::RepairInfCacheAction() { return Unfinished(); }
+ResultCode ProductActions::RepairInfCacheAction() {
+    if (!repair_) return Unfinished();
+    return RunInfRepairAction(console_, repair_);
+}
 
 }  // namespace qor

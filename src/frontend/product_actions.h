@@ -1,5 +1,8 @@
 #pragma once
+#include <utility>
+
 #include "frontend/actions.h"
+#include "frontend/repair_action.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 #include "product/logging_attach.h"
@@ -12,8 +15,12 @@ namespace qor {
 class ProductActions final : public FrontEndActions {
 public:
     ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging,
-                   PackageActions& packages)
-        : console_(console), installation_(installation), logging_(logging), packages_(packages) {}
+                   PackageActions& packages, InfRepairRunner repair = {})
+        : console_(console),
+          installation_(installation),
+          logging_(logging),
+          packages_(packages),
+          repair_(std::move(repair)) {}
 
     [[nodiscard]] ResultCode AttachLoggingModule() override;
 
@@ -35,6 +42,7 @@ private:
     ProductInstallation& installation_;
     LoggingModule& logging_;
     PackageActions& packages_;
+    InfRepairRunner repair_;
 };
 
 }  // namespace qor

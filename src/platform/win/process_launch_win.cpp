@@ -1,9 +1,11 @@
 #include "platform/process_launch.h"
+#include "platform/win/process_start_win.h"
 
 #include <windows.h>
 
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "platform/child_wait.h"
 #include "platform/win/proc_address_win.h"
@@ -35,11 +37,20 @@ std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
     return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
-// Starts the command hidden in the system directory; `output` set means a capture.
-[[nodiscard]] ResultCode StartChild(const std::wstring& commandLine, HANDLE output,
-                                    Child& child) noexcept {
+// Starts the command hidden in the system directory; `output` set means a capture. A
+// `knownProgram` is started as it is, a bare name is looked for in the system folders.
+[[nodiscard]] ResultCode StartChild(const std::wstring& commandLine, HANDLE output, Child& child,
+                                    const std::wstring* knownProgram = nullptr) noexcept {
     std::wstring program, directory;
-    if (const ResultCode code = ResolveProgram(commandLine, program); Failed(code)) return code;
+    if (knownProgram) {
+        try {
+            program = *knownProgram;
+        } catch (const std::bad_alloc&) {
+            return rc::OutOfMemory;
+        }
+    } else if (const ResultCode code = ResolveProgram(commandLine, program); Failed(code)) {
+        return code;
+    }
     if (const ResultCode code = SystemDirectory(directory); Failed(code)) return code;
     std::wstring writable;
     try {
@@ -140,6 +151,17 @@ ResultCode ResolveProgram(std::wstring_view commandLine, std::wstring& program) 
 ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
     Child child;
     return StartChild(commandLine, nullptr, child);
+}
+
+ResultCode LaunchProgram(const std::wstring& program, const std::wstring& commandLine,
+                         KernelHandle& process) noexcept {
+    if (program.empty()) return rc::EmptyPath;
+    Child child;
+    if (const ResultCode code = StartChild(commandLine, nullptr, child, &program); Failed(code)) {
+        return code;
+    }
+    process = std::move(child.process);
+    return rc::Ok;
 }
 
 ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {

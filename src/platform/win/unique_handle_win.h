@@ -62,6 +62,11 @@ struct ServiceHandleTraits {
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static HKEY Empty() noexcept { return nullptr; }
+    static void Close(HKEY handle) noexcept { RegCloseKey(handle); }
+};
 struct LibraryHandleTraits {
     using Handle = HMODULE;
     static HMODULE Empty() noexcept { return nullptr; }
@@ -76,7 +81,9 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // Service manager and service handles.
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
-// Libraries loaded with LoadLibraryW.
+// Keys opened by RegOpenKeyExW.
+using RegistryKeyHandle = UniqueHandle<RegistryKeyTraits>;
+// Libraries loaded with LoadLibraryW or LoadLibraryExW.
 using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
 
 }  // namespace qor

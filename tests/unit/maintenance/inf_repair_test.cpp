@@ -1,0 +1,197 @@
+#include "maintenance/inf_repair.h"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_console.h"
+#include "fakes/fake_driver_registry.h"
+#include "fakes/fake_install_sources.h"
+#include "fakes/fake_program_starter.h"
+#include "maintenance/tdi_driver_order.h"
+#include "platform/fs.h"
+
+namespace qor {
+namespace {
+
+const std::wstring kDrivers = L"C:\\PF\\QOR\\Drivers";
+const ResultCode kDenied = SuiteError(0x58);
+
+class FakeRepairSystem final : public InfRepairSystem {
+public:
+    ResultCode FileAttributes(const std::wstring& path, std::uint32_t& attributes) override {
+        if (files.count(path)) { attributes = fs::attr::Archive; return rc::Ok; }
+        if (directories.count(path)) { attributes = fs::attr::Directory; return rc::Ok; }
+        return rc::FileNotFound;
+    }
+    ResultCode WindowsDirectory(std::wstring& out) override { out = L"C:\\WINDOWS"; return rc::Ok; }
+    ResultCode ExpandEnvironment(const std::wstring& text, std::wstring& out) override {
+        out = text == L"%SystemRoot%\\inf" ? L"C:\\WINDOWS\\inf" : text;
+        return rc::Ok;
+    }
+    ResultCode DeleteFile(const std::wstring& path, bool openReparsePoint) override {
+        deleteCalls.push_back(path + (openReparsePoint ? L" +reparse" : L""));
+        if (openReparsePoint && refuseReparseOption) return SuiteError(0x02);
+        if (deleteAnswers.count(path)) return deleteAnswers[path];
+        return files.erase(path) ? rc::Ok : rc::FileNotFound;
+    }
+    ResultCode AcquireDriverChangePermission() override {
+        if (Succeeded(permission)) ++held;
+        return permission;
+    }
+    void ReleaseDriverChangePermission() override { --held; }
+
+    std::set<std::wstring> files, directories;
+    std::map<std::wstring, ResultCode> deleteAnswers;
+    bool refuseReparseOption = false;
+    std::vector<std::wstring> deleteCalls;
+    ResultCode permission = rc::Ok;
+    int held = 0;
+};
+
+// The suite on a 32-bit Windows XP, ready to be repaired.
+struct RepairBench {
+    RepairBench() {
+        os.filled = true;
+        os.majorVersion = 5;
+        os.minorVersion = 1;
+        os.productType = 1;
+        sources.InstallSuite(L"C:\\PF\\QOR");
+        for (const wchar_t* name : {L"qorfw_m.inf", L"qorfwfd.inf", L"qorfwfd.cat", L"qorfwdx.dll",
+                                    L"qorfwdx.sys"}) {
+            system.files.insert(kDrivers + L"\\" + name);
+        }
+        system.files.insert(L"C:\\WINDOWS\\inf\\INFCACHE.1");
+        reader.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                   L"DevicePath", L"%SystemRoot%\\inf");
+        registry.AddKey(std::wstring(kServicesKey) + L"\\Qorfwdx");
+        registry.AddKey(std::wstring(kServicesKey) + L"\\Tcpip");
+        registry.SetValue(kGroupOrderListKey, kTdiGroup, {reg_type::Binary, {1, 0, 0, 0, 3, 0, 0, 0}, {}});
+    }
+    ResultCode Repair() {
+        InfRepairDependencies deps{console, os, installation, reader, registry, starter, system};
+        return RepairInfCache(deps);
+    }
+    void SetDevicePath(const std::wstring& text) {
+        reader.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                   L"DevicePath", text);
+    }
+
+    test::FakeConsole console;
+    OsVersionRecord os;
+    test::FakeInstallSources sources;
+    ProductInstallation installation{sources};
+    test::FakeRegistry reader;
+    test::FakeDriverRegistry registry;
+    test::FakeProgramStarter starter;
+    FakeRepairSystem system;
+};
+
+TEST(InfRepair, WholeRunPrintsEveryStepAndChangesTheSystem) {
+    RepairBench b;
+    EXPECT_EQ(b.Repair(), 0);
+    EXPECT_EQ(b.console.output,
+              L"\nChecking OS version...ok.\n"
+              L"Checking QOR directory...ok. [C:\\PF\\QOR\\Drivers]\n"
+              L"Checking driver installation files...ok.\n"
+              L"Preparing QOR environment...ok.\n"
+              L"Removing NDIS driver (please wait)...NDIS operation OK. ok.\n"
+              L"Removing damaged INF cache...ok.\n"
+              L"NDIS driver is about to be installed.\n"
+              L"This might take few minutes (depends on number of drivers).\n"
+              L"Internet connection might be turned off and on in few seconds.\n"
+              L"\nInstalling NDIS driver...NDIS operation OK. ok.\n"
+              L"Checking NDIS service...ok.\n"
+              L"Ordering drivers...ok.\n");
+    EXPECT_EQ(b.starter.commandLines, (std::vector<std::wstring>{L"C:\\PF\\QOR\\qorndisx.exe /Uninstall",
+                                                                L"C:\\PF\\QOR\\qorndisx.exe /Install"}));
+    EXPECT_EQ(b.system.files.count(L"C:\\WINDOWS\\inf\\INFCACHE.1"), 0u);
+    EXPECT_EQ(b.system.held, 0);
+}
+
+TEST(InfRepair, EachFailingStepEndsTheRunWithItsCode) {
+    struct Case {
+        const char* what;
+        std::function<void(RepairBench&)> arrange;
+        ResultCode result;
+        std::wstring lastLine;
+        int starts;
+    } cases[] = {
+        {"Vista", [](RepairBench& t) { t.os.majorVersion = 6; }, rc::NotSupported,
+         L"QOR diagnostics INF repair requires Windows XP or Windows Server 2003. Exiting.\n", 0},
+        {"no suite", [](RepairBench& t) { t.sources.registry = {}; }, rc::RegistryKeyNotFound,
+         L"Checking QOR directory...failed.\n", 0},
+        {"driver file missing", [](RepairBench& t) { t.system.files.erase(kDrivers + L"\\qorfwfd.cat"); },
+         rc::FileNotFound, L"Checking driver installation files...failed.\n", 0},
+        {"no processor letter", [](RepairBench& t) { t.os.processorClass = ProcessorClass::Ia64; t.os.productType = 3; t.os.minorVersion = 2; },
+         rc::DirectoryKindOutOfRange, L"Checking driver installation files...failed.\n", 0},
+        {"protection refuses", [](RepairBench& t) { t.system.permission = kDenied; }, kDenied,
+         L"Preparing QOR environment...failed. [Check digital signature of QorFwDiag.]\n", 0},
+        {"uninstall fails", [](RepairBench& t) { t.starter.scripts = {{.exitStatus = 0xE0010001u}}; },
+         SuiteError(0x01), L"Removing NDIS driver (please wait)...Process terminated with an error. failed.\n", 1},
+        {"cache not deletable", [](RepairBench& t) { t.system.deleteAnswers[L"C:\\WINDOWS\\inf\\INFCACHE.1"] = kDenied; },
+         kDenied, L"Removing damaged INF cache...failed.\n", 1},
+        {"service missing", [](RepairBench& t) { t.registry = {}; }, rc::FileNotFound,
+         L"Checking NDIS service...failed.\n", 2},
+    };
+    for (const Case& c : cases) {
+        RepairBench t;
+        c.arrange(t);
+        EXPECT_EQ(t.Repair(), c.result) << c.what;
+        const std::wstring& out = t.console.output;
+        EXPECT_TRUE(out.ends_with(c.lastLine)) << c.what;
+        EXPECT_EQ(t.starter.programs.size(), static_cast<std::size_t>(c.starts)) << c.what;
+        EXPECT_EQ(t.system.held, 0) << c.what;
+    }
+}
+
+TEST(InfRepair, ExitCodeOneAndFailedOrderingStillSucceed) {
+    RepairBench b;
+    b.starter.scripts = {{.exitStatus = 1}, {.exitStatus = 1}};
+    b.registry.SetValue(kGroupOrderListKey, kTdiGroup, {reg_type::Dword, {1, 0, 0, 0}, {}});
+    EXPECT_EQ(b.Repair(), 0);
+    EXPECT_TRUE(b.console.output.ends_with(
+        L"Installing NDIS driver...Process terminated with an error. ok.\n"
+        L"Checking NDIS service...ok.\n"
+        L"Ordering drivers...failed.\nSECOND REBOOT MIGHT BE REQUIRED AFTER FIRST REBOOT.\n"));
+}
+
+TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
+    RepairBench b;
+    struct Case {
+        std::wstring devicePath;
+        std::vector<std::wstring> deleted;
+    } cases[] = {
+        {L"C:\\A;C:\\B\\", {L"C:\\A\\INFCACHE.1", L"C:\\B\\INFCACHE.1"}},
+        {L"", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
+        {L";;", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
+        {L";C:\\A;;C:\\B;", {L"C:\\A\\INFCACHE.1", L"C:\\B\\INFCACHE.1"}},
+    };
+    for (const Case& c : cases) {
+        FakeRepairSystem fresh;  // "C:\A\INFCACHE.1" exists, the others do not
+        fresh.files.insert(L"C:\\A\\INFCACHE.1");
+        fresh.refuseReparseOption = true;
+        b.SetDevicePath(c.devicePath);
+        EXPECT_EQ(RemoveInfCaches(fresh, b.reader), 0) << c.devicePath.size();
+        std::vector<std::wstring> expectedCalls;
+        for (const std::wstring& path : c.deleted) {
+            expectedCalls.push_back(path + L" +reparse");
+            expectedCalls.push_back(path);
+        }
+        EXPECT_EQ(fresh.deleteCalls, expectedCalls);
+        EXPECT_EQ(fresh.files.empty(), c.deleted.front() == L"C:\\A\\INFCACHE.1");
+    }
+    // A failure stops the step; what was deleted stays deleted.
+    b.system.files = {L"C:\\A\\INFCACHE.1", L"C:\\C\\INFCACHE.1"};
+    b.system.deleteAnswers[L"C:\\B\\INFCACHE.1"] = kDenied;
+    b.SetDevicePath(L"C:\\A;C:\\B;C:\\C");
+    EXPECT_EQ(RemoveInfCaches(b.system, b.reader), kDenied);
+    EXPECT_EQ(b.system.files, (std::set<std::wstring>{L"C:\\C\\INFCACHE.1"}));
+}
+
+}  // namespace
+}  // namespace qor
