@@ -4,6 +4,7 @@
 #include "diag/file_collectors.h"
 #include "diag/firewall_driver_win.h"
 #include "diag/gathering_sources_win.h"
+#include "diag/scanner_engine_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
 
@@ -67,6 +68,10 @@ Collectors ProductCollectors() {
     collectors.filteringPlatform = CaptureCollector([](Target t, Context) {
         return DumpFilteringPlatform(t, GetOsVersionRecord().IsVistaOrLater());
     });
+
+    collectors.scannerEngineVersion = [](const RunContext&, std::wstring& text) {
+        return DumpScannerEngineVersion(text);
+    };
 
     // Logs, configuration and INF files.
     collectors.configFiles = [](const RunContext& context, std::wstring&) {

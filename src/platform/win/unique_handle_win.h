@@ -61,6 +61,11 @@ struct ServiceHandleTraits {
     static SC_HANDLE Empty() noexcept { return nullptr; }
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
+struct ModuleHandleTraits {
+    using Handle = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
 
 // Process, thread and pipe handles: null when empty.
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
@@ -70,5 +75,7 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // Service manager and service handles.
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
+// Libraries loaded by LoadLibraryExW.
+using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
 
 }  // namespace qor
