@@ -280,21 +280,5 @@ TEST(ScannerEngineClient, AFailingQueryWritesNothingAZeroTimeKeepsTheLinesBefore
     EXPECT_EQ(0, zeroTime.liveLibraries);
 }
 
-TEST(ScannerEngineClient, OneInstanceUntilReset) {
-    FakeEngine engine;
-    engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
-    ScannerEngineClient client(engine);
-    EngineInstance* first = nullptr;
-    EngineInstance* second = nullptr;
-    ASSERT_EQ(rc::Ok, client.GetInstance(first));
-    ASSERT_EQ(rc::Ok, client.GetInstance(second));
-    EXPECT_EQ(first, second);
-    client.Reset();
-    ASSERT_EQ(rc::Ok, client.GetInstance(second));
-    const std::vector<std::wstring> expected{kOwnFolder, L"create QorFwCoreSdkNoDelayed 0",
-                                             L"release", L"create QorFwCoreSdkNoDelayed 0"};
-    EXPECT_EQ(expected, engine.calls);
-}
-
 }  // namespace
 }  // namespace qor
