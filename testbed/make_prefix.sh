@@ -5,7 +5,8 @@
 # 32-bit stand-ins); otherwise a 64-bit one, whose own tools run through the 64-bit loader.
 #   full   the suite's registry values (32-bit view, as its installer writes them on a
 #          64-bit system), its program and all-users data folders with log, cfg and dumps,
-#          the machine folder values, the logging module stand-in in the program folder, and
+#          the machine folder values, the logging module and engine client library
+#          stand-ins in the program folder, and
 #          the firewall driver stand-in registered as a demand-start kernel service under both
 #          the names the tool may choose (only one of them can run at a time);
 #   none   a plain computer without the suite;
@@ -79,7 +80,7 @@ mkdir -p "$(unix "$admin_common")" "$(unix "$admin_data")"
 program=$(unix "$program_dir")
 data=$(unix "$data_dir")
 mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
-cp "$testbed_build/qorlogx.dll" "$program/"
+cp "$testbed_build/qorlogx.dll" "$testbed_build/qorclitx.dll" "$program/"
 cp "$testbed_build/qortdi.sys" "$drive_c/windows/system32/drivers/"
 for service in "QorTdi$processor" "QorWfp$processor"; do
   "$wine" sc query "$service" >/dev/null 2>&1 ||

@@ -6,6 +6,7 @@
 #include "diag/gathering_sources_win.h"
 #include "diag/network_list_win.h"
 #include "diag/os_adapters_win.h"
+#include "diag/scanner_engine_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
 
@@ -74,6 +75,10 @@ Collectors ProductCollectors(LogSink& log) {
         WinNetworkListSource networks;
         WinAdapterSystem adapters;
         return DumpNetworkAreas(GetOsVersionRecord(), networks, adapters, log, text);
+    };
+
+    collectors.scannerEngineVersion = [](const RunContext&, std::wstring& text) {
+        return DumpScannerEngineVersion(text);
     };
 
     // Logs, configuration and INF files.
