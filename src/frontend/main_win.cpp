@@ -22,7 +22,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console) {
             qor::ProcessInstallation(),
             qor::EnableDebugPrivilege,
             qor::MakeFsRedirection(),
-            qor::ProductCollectors(),
+            qor::ProductCollectors(console),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 return qor::ZipDirectoryTree(source, archive, verbose, console);
             },

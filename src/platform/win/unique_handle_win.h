@@ -61,6 +61,16 @@ struct ServiceHandleTraits {
     static SC_HANDLE Empty() noexcept { return nullptr; }
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
+struct LibraryHandleTraits {
+    using Handle = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
+struct VolumeFindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) noexcept { FindVolumeClose(handle); }
+};
 
 // Process, thread and pipe handles: null when empty.
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
@@ -70,5 +80,9 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 // Service manager and service handles.
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
+// Libraries loaded by LoadLibraryW.
+using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
+// Volume searches of FindFirstVolumeW.
+using VolumeFindHandle = UniqueHandle<VolumeFindHandleTraits>;
 
 }  // namespace qor
