@@ -42,8 +42,10 @@ def test_system_dumps_in_the_package(suite, tmp_path):
             listener.kill()
             listener.wait()
     assert out.exit_code == 0
+    # Wine's regedit reports a missing key on the shared console, amid the transcript.
+    text = re.sub(r"regedit: [^\n]*\n", "", out.text)
     for ok in ("Processes...OK\n", "System info...OK\n", "Active connections...OK\n"):
-        assert ok in out.text
+        assert ok in text, text
     with zipfile.ZipFile(target) as archive:
         processes = read_dump(archive, "procdmp.txt")
         system = read_dump(archive, "sysdump.txt")
