@@ -1,12 +1,16 @@
 #include "diag/product_collectors_win.h"
 
+#include "diag/active_connections.h"
 #include "diag/command_captures.h"
+#include "diag/connection_table_win.h"
 #include "diag/file_collectors.h"
 #include "diag/firewall_driver_win.h"
 #include "diag/gathering_sources_win.h"
 #include "diag/network_list_win.h"
 #include "diag/os_adapters_win.h"
 #include "diag/scanner_engine_win.h"
+#include "diag/process_list_win.h"
+#include "diag/system_information_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
 
@@ -40,9 +44,16 @@ Collector CaptureCollector(Dump dump) {
 
 }  // namespace
 
-Collectors ProductCollectors(LogSink& log) {
+Collectors ProductCollectors(Console& console, LogSink& log) {
     Collectors collectors = UnfinishedCollectors();
     collectors.queryFirewallDriver = [](std::wstring& text) { return QueryFirewallDriver(text); };
+
+    collectors.processList = [](const RunContext&, std::wstring& text) {
+        return DumpProcessList(text);
+    };
+    collectors.systemInformation = [&console](const RunContext&, std::wstring& text) {
+        return DumpSystemInformation(console, text);
+    };
 
     // Registry exports and command captures.
     using Target = const CaptureTarget&;
@@ -62,10 +73,8 @@ Collectors ProductCollectors(LogSink& log) {
         CaptureCollector([](Target t, Context) { return DumpIpConfiguration(t); });
     collectors.routeTable = CaptureCollector([](Target t, Context) { return DumpRouteTable(t); });
     collectors.arpTable = CaptureCollector([](Target t, Context) { return DumpArpTable(t); });
-    // The connection table dump is not built yet: the listing runs, the step stays unfinished.
     collectors.activeConnections = CaptureCollector([](Target t, Context) {
-        (void)DumpNetstat(t);
-        return rc::NotSupported;
+        return DumpActiveConnections(GetOsVersionRecord(), OpenIpHelperTables, t);
     });
     collectors.filteringPlatform = CaptureCollector([](Target t, Context) {
         return DumpFilteringPlatform(t, GetOsVersionRecord().IsVistaOrLater());

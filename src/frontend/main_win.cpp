@@ -23,7 +23,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
             qor::ProcessInstallation(),
             qor::EnableDebugPrivilege,
             qor::MakeFsRedirection(),
-            qor::ProductCollectors(log),
+            qor::ProductCollectors(console, log),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 return qor::ZipDirectoryTree(source, archive, verbose, console);
             },

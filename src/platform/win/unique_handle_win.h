@@ -61,16 +61,21 @@ struct ServiceHandleTraits {
     static SC_HANDLE Empty() noexcept { return nullptr; }
     static void Close(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 };
+struct LibraryHandleTraits {
+    using Handle = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
+struct VolumeFindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) noexcept { FindVolumeClose(handle); }
+};
 
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static HKEY Empty() noexcept { return nullptr; }
     static void Close(HKEY handle) noexcept { RegCloseKey(handle); }
-};
-struct LibraryHandleTraits {
-    using Handle = HMODULE;
-    static HMODULE Empty() noexcept { return nullptr; }
-    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
 };
 
 // Process, thread and pipe handles: null when empty.
@@ -85,5 +90,7 @@ using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
 using RegistryKeyHandle = UniqueHandle<RegistryKeyTraits>;
 // Libraries loaded with LoadLibraryW or LoadLibraryExW.
 using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
+// Volume searches of FindFirstVolumeW.
+using VolumeFindHandle = UniqueHandle<VolumeFindHandleTraits>;
 
 }  // namespace qor

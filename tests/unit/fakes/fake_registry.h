@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -22,7 +23,11 @@ public:
                           std::wstring& out) override {
         reads.push_back(path + L"|" + valueName);
         const auto found = strings_.find({root, path, valueName, view});
-        if (found == strings_.end()) return static_cast<ResultCode>(0xE0010013);
+        if (found == strings_.end()) {
+            // A missing value of a key that exists, else a missing key.
+            return keys_.count({root, path}) ? static_cast<ResultCode>(0xE001003D)
+                                             : static_cast<ResultCode>(0xE0010013);
+        }
         out = found->second;
         return 0;
     }
@@ -30,6 +35,9 @@ public:
                          std::uint32_t&) override {
         return static_cast<ResultCode>(0xE0010013);
     }
+
+    // A key that exists even without the values asked for.
+    void AddKey(RegistryRoot root, const std::wstring& key) { keys_.insert({root, key}); }
 
     // Sub-keys listed in the order added.
     void AddSubKey(RegistryRoot root, const std::wstring& key, std::wstring name) {
@@ -49,6 +57,7 @@ private:
     std::map<std::tuple<RegistryRoot, std::wstring, std::wstring, RegistryView>, std::wstring>
         strings_;
     std::map<std::pair<RegistryRoot, std::wstring>, std::vector<std::wstring>> subKeys_;
+    std::set<std::pair<RegistryRoot, std::wstring>> keys_;
 };
 
 }  // namespace qor::test
