@@ -3,6 +3,7 @@
 #include "diag/command_captures.h"
 #include "diag/file_collectors.h"
 #include "diag/firewall_driver_win.h"
+#include "diag/firewall_state.h"
 #include "diag/gathering_sources_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
@@ -67,6 +68,10 @@ Collectors ProductCollectors() {
     collectors.filteringPlatform = CaptureCollector([](Target t, Context) {
         return DumpFilteringPlatform(t, GetOsVersionRecord().IsVistaOrLater());
     });
+
+    collectors.firewallState = [](const RunContext& context, std::wstring& text) {
+        return DumpFirewallState(context.installDirectory, text);
+    };
 
     // Logs, configuration and INF files.
     collectors.configFiles = [](const RunContext& context, std::wstring&) {

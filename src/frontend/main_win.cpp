@@ -11,6 +11,7 @@
 #include "product/logging_module_win.h"
 #include "frontend/product_actions.h"
 #include "frontend/shell_win.h"
+#include "maintenance/service_stoppable.h"
 #include "platform/platform_start.h"
 
 namespace {
@@ -39,6 +40,10 @@ int wmain(int argc, wchar_t** argv) {
     qor::WinLoggingModule logging;  // attached for the rest of the process
     qor::WinShell shell;
     qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console), shell);
-    qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages);
+    qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages,
+                                [](bool stoppable) {
+                                    return qor::SetServiceStoppable(qor::ProcessInstallation(),
+                                                                    stoppable);
+                                });
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "frontend/actions.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
@@ -11,9 +13,16 @@ namespace qor {
 // rc::NotSupported through PrintErrorCode and change nothing.
 class ProductActions final : public FrontEndActions {
 public:
+    // Sets whether the firewall service may be stopped.
+    using StoppableSetter = std::function<ResultCode(bool stoppable)>;
+
     ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging,
-                   PackageActions& packages)
-        : console_(console), installation_(installation), logging_(logging), packages_(packages) {}
+                   PackageActions& packages, StoppableSetter setStoppable)
+        : console_(console),
+          installation_(installation),
+          logging_(logging),
+          packages_(packages),
+          setStoppable_(std::move(setStoppable)) {}
 
     [[nodiscard]] ResultCode AttachLoggingModule() override;
 
@@ -30,11 +39,13 @@ public:
 
 private:
     ResultCode Unfinished();
+    void SetStoppable(bool stoppable, const wchar_t* done);
 
     Console& console_;
     ProductInstallation& installation_;
     LoggingModule& logging_;
     PackageActions& packages_;
+    StoppableSetter setStoppable_;
 };
 
 }  // namespace qor
