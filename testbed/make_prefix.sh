@@ -81,6 +81,9 @@ program=$(unix "$program_dir")
 data=$(unix "$data_dir")
 mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
 cp "$testbed_build/qorlogx.dll" "$testbed_build/qorclitx.dll" "$program/"
+# The configuration and communication module stand-ins (the firewall's stoppability and
+# its state tree; "qorcommx-tree.txt" beside them changes the tree's answers).
+cp "$testbed_build/qorcfgx.dll" "$testbed_build/qorcommx.dll" "$program/"
 cp "$testbed_build/qortdi.sys" "$drive_c/windows/system32/drivers/"
 for service in "QorTdi$processor" "QorWfp$processor"; do
   "$wine" sc query "$service" >/dev/null 2>&1 ||

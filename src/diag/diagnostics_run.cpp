@@ -115,7 +115,7 @@ void DiagnosticsRun::CollectSuiteState() {
     (void)RedirectionOff();
     SuiteTextStep(L"QOR versions...", c.fileVersions, L"verdump.txt");
     RedirectionOn();
-    SuiteTextStep(L"WD values...", c.firewallState, L"wddump.txt");
+    SuiteTextStep(L"WD values...", c.firewallState, L"wddump.txt", true);
     TextStep(L"Network areas...", c.networkAreas, L"netareas.txt");
     SuiteTextStep(L"AVI version...", c.scannerEngineVersion, L"aviversion.txt");
     Print(L"WFP info:\n");
@@ -156,20 +156,24 @@ ResultCode DiagnosticsRun::Step(const wchar_t* message, const Collector& collect
 
 // The outcome is printed before the text is written; the write's result is not looked at.
 void DiagnosticsRun::TextStep(const wchar_t* message, const Collector& collector,
-                              const wchar_t* fileName) {
+                              const wchar_t* fileName, bool withCode) {
     Print(message);
     std::wstring text;
-    Outcome(RunCollector(collector, false, &text));
-    (void)WriteDumpFile(workDirectory_, fileName, text);
+    const ResultCode code = Outcome(RunCollector(collector, false, &text));
+    if (withCode) {
+        (void)WriteReportSummary(workDirectory_, fileName, text, code);
+    } else {
+        (void)WriteDumpFile(workDirectory_, fileName, text);
+    }
 }
 
 void DiagnosticsRun::SuiteTextStep(const wchar_t* message, const Collector& collector,
-                                   const wchar_t* fileName) {
+                                   const wchar_t* fileName, bool withCode) {
     if (installDirectory_.empty()) {
         Print(std::wstring(message) + L"skipped\n");
         return;
     }
-    TextStep(message, collector, fileName);
+    TextStep(message, collector, fileName, withCode);
 }
 
 // Only when the redirection could be turned off; it is turned on again either way.

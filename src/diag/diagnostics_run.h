@@ -63,8 +63,11 @@ private:
     ResultCode RunCollector(const Collector& collector, bool native = false,
                             std::wstring* text = nullptr);
     ResultCode Step(const wchar_t* message, const Collector& collector, bool native = false);
-    void TextStep(const wchar_t* message, const Collector& collector, const wchar_t* fileName);
-    void SuiteTextStep(const wchar_t* name, const Collector& collector, const wchar_t* fileName);
+    // `withCode`: the file also carries the collector's result code.
+    void TextStep(const wchar_t* message, const Collector& collector, const wchar_t* fileName,
+                  bool withCode = false);
+    void SuiteTextStep(const wchar_t* name, const Collector& collector, const wchar_t* fileName,
+                       bool withCode = false);
     void NativeRegistryStep(const wchar_t* message, const Collector& collector);
     ResultCode RedirectionOff();
     void RedirectionOn();

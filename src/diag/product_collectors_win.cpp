@@ -5,6 +5,7 @@
 #include "diag/connection_table_win.h"
 #include "diag/file_collectors.h"
 #include "diag/firewall_driver_win.h"
+#include "diag/firewall_state.h"
 #include "diag/gathering_sources_win.h"
 #include "diag/network_list_win.h"
 #include "diag/os_adapters_win.h"
@@ -88,6 +89,10 @@ Collectors ProductCollectors(Console& console, LogSink& log) {
 
     collectors.scannerEngineVersion = [](const RunContext&, std::wstring& text) {
         return DumpScannerEngineVersion(text);
+    };
+
+    collectors.firewallState = [](const RunContext& context, std::wstring& text) {
+        return DumpFirewallState(context.installDirectory, text);
     };
 
     // Logs, configuration and INF files.

@@ -12,6 +12,7 @@
 #include "frontend/product_actions.h"
 #include "frontend/shell_win.h"
 #include "maintenance/inf_repair_win.h"
+#include "maintenance/service_stoppable.h"
 #include "platform/platform_start.h"
 
 namespace {
@@ -41,6 +42,10 @@ int wmain(int argc, wchar_t** argv) {
     qor::WinShell shell;
     qor::PackageActions packages(console, qor::ProcessInstallation(), MakeRunFactory(console, logging), shell);
     qor::ProductActions actions(console, qor::ProcessInstallation(), logging, packages,
+                                [](bool stoppable) {
+                                    return qor::SetServiceStoppable(qor::ProcessInstallation(),
+                                                                    stoppable);
+                                },
                                 qor::RepairInfCacheOnThisComputer);
     return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
 }

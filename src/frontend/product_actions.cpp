@@ -16,8 +16,20 @@ ResultCode ProductActions::AttachLoggingModule() {
 void ProductActions::EnableDebugLogging(bool) { (void)Unfinished(); }
 void ProductActions::EnableAllDebugLogging() { (void)Unfinished(); }
 void ProductActions::DisableDebugLogging(bool) { (void)Unfinished(); }
-void ProductActions::MakeServiceStoppable() { (void)Unfinished(); }
-void ProductActions::MakeServiceUnstoppable() { (void)Unfinished(); }
+void ProductActions::SetStoppable(bool stoppable, const wchar_t* done) {
+    const ResultCode code = setStoppable_(stoppable);
+    if (Failed(code)) {
+        PrintError(console_, Result(code));
+        return;
+    }
+    console_.Write(done);
+}
+void ProductActions::MakeServiceStoppable() {
+    SetStoppable(true, L"\nFirewall service is stoppable.");
+}
+void ProductActions::MakeServiceUnstoppable() {
+    SetStoppable(false, L"\nFirewall service is unstoppable.");
+}
 void ProductActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
     packages_.CreateDiagnosticsPackage(removeWorkDirectory);
 }

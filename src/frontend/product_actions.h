@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <utility>
 
 #include "frontend/actions.h"
@@ -14,12 +15,17 @@ namespace qor {
 // rc::NotSupported through PrintErrorCode and change nothing.
 class ProductActions final : public FrontEndActions {
 public:
+    // Sets whether the firewall service may be stopped.
+    using StoppableSetter = std::function<ResultCode(bool stoppable)>;
+
     ProductActions(Console& console, ProductInstallation& installation, LoggingModule& logging,
-                   PackageActions& packages, InfRepairRunner repair = {})
+                   PackageActions& packages, StoppableSetter setStoppable,
+                   InfRepairRunner repair = {})
         : console_(console),
           installation_(installation),
           logging_(logging),
           packages_(packages),
+          setStoppable_(std::move(setStoppable)),
           repair_(std::move(repair)) {}
 
     [[nodiscard]] ResultCode AttachLoggingModule() override;
@@ -37,11 +43,13 @@ public:
 
 private:
     ResultCode Unfinished();
+    void SetStoppable(bool stoppable, const wchar_t* done);
 
     Console& console_;
     ProductInstallation& installation_;
     LoggingModule& logging_;
     PackageActions& packages_;
+    StoppableSetter setStoppable_;
     InfRepairRunner repair_;
 };
 
