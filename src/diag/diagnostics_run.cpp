@@ -7,7 +7,9 @@
 
 namespace qor {
 
-DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies) : deps_(std::move(dependencies)) {
+DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
+    : deps_(std::move(dependencies)),
+      log_(deps_.clock ? deps_.clock : SteadyMilliseconds()) {
     if (!deps_.redirection) deps_.redirection = std::make_unique<FsRedirection>();
 }
 
@@ -18,7 +20,7 @@ DiagnosticsRun::~DiagnosticsRun() {
 Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
     verbose_ = flags & Verbose;
     fullSet_ = flags & FullSet;
-    Print(L"Enabling debug privilege...");
+    StartStep(L"Enabling debug privilege...");
     Outcome(deps_.enableDebugPrivilege());
     if (const ResultCode code = PrepareWorkDirectory(); code != rc::Ok) return Result(code);
     ReadInstallDirectory();
@@ -32,8 +34,9 @@ Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
     }
     (void)WriteReportSummary(workDirectory_, L"tdidump.txt", driverText_, driverCode_);
     CollectEverything(fullSet_);
+    (void)WriteDumpFile(workDirectory_, L"runlog.txt", log_.Text());
 
-    Print(L"Creating ZIP...\n");
+    StartStep(L"Creating ZIP...\n");
     const ResultCode zipped = Outcome(deps_.zipTree(workDirectory_, packagePath_, verbose_));
     if (Failed(zipped)) return Result(zipped);
     packagePath = packagePath_;
@@ -51,7 +54,7 @@ ResultCode DiagnosticsRun::PrepareWorkDirectory() {
     } while (fs::IsDirectory(directory));
     std::wstring package;
     if (const ResultCode code = NamePackage(directory, package); code != rc::Ok) return code;
-    Print(L"Creating temporary directory...");
+    StartStep(L"Creating temporary directory...");
     if (const ResultCode code = CreateWorkDirectory(directory); Failed(code)) return code;
     workDirectory_ = std::move(directory);
     packagePath_ = std::move(package);
@@ -60,7 +63,7 @@ ResultCode DiagnosticsRun::PrepareWorkDirectory() {
 }
 
 void DiagnosticsRun::ReadInstallDirectory() {
-    Print(L"Reading QOR directory...");
+    StartStep(L"Reading QOR directory...");
     const ResultCode code = Outcome(deps_.installation.LookupProductDirectory(
         product_dir::Program, installDirectory_, std::nullopt, ProductGeneration));
     if (Failed(code)) {
@@ -71,7 +74,7 @@ void DiagnosticsRun::ReadInstallDirectory() {
 
 // Asked again while the driver answers "invalid function", at most kDriverAttempts times.
 ResultCode DiagnosticsRun::QueryDriver() {
-    Print(L"Driver...");
+    StartStep(L"Driver...");
     ResultCode code = rc::Ok;
     for (int left = kDriverAttempts; left > 0; --left) {
         code = Outcome(deps_.collectors.queryFirewallDriver(driverText_));
@@ -118,7 +121,7 @@ void DiagnosticsRun::CollectSuiteState() {
     SuiteTextStep(L"WD values...", c.firewallState, L"wddump.txt", true);
     TextStep(L"Network areas...", c.networkAreas, L"netareas.txt");
     SuiteTextStep(L"AVI version...", c.scannerEngineVersion, L"aviversion.txt");
-    Print(L"WFP info:\n");
+    StartStep(L"WFP info:\n");
     const ResultCode wfp = RunCollector(c.filteringPlatform);
     Print(L"\nWFP info result: ");
     Outcome(wfp);
@@ -150,14 +153,14 @@ ResultCode DiagnosticsRun::RunCollector(const Collector& collector, bool native,
 }
 
 ResultCode DiagnosticsRun::Step(const wchar_t* message, const Collector& collector, bool native) {
-    Print(message);
+    StartStep(message);
     return Outcome(RunCollector(collector, native));
 }
 
 // The outcome is printed before the text is written; the write's result is not looked at.
 void DiagnosticsRun::TextStep(const wchar_t* message, const Collector& collector,
                               const wchar_t* fileName, bool withCode) {
-    Print(message);
+    StartStep(message);
     std::wstring text;
     const ResultCode code = Outcome(RunCollector(collector, false, &text));
     if (withCode) {
@@ -171,6 +174,7 @@ void DiagnosticsRun::SuiteTextStep(const wchar_t* message, const Collector& coll
                                    const wchar_t* fileName, bool withCode) {
     if (installDirectory_.empty()) {
         Print(std::wstring(message) + L"skipped\n");
+        log_.Skipped(message);
         return;
     }
     TextStep(message, collector, fileName, withCode);
@@ -185,13 +189,13 @@ void DiagnosticsRun::NativeRegistryStep(const wchar_t* message, const Collector&
 
 ResultCode DiagnosticsRun::RedirectionOff() {
     if (!deps_.redirection->Usable()) return rc::NotSupported;
-    Print(L"Disable WOW64 FS redirection...");
+    StartStep(L"Disable WOW64 FS redirection...");
     return Outcome(deps_.redirection->Disable());
 }
 
 void DiagnosticsRun::RedirectionOn() {
     if (!deps_.redirection->Usable()) return;
-    Print(L"Enable WOW64 FS redirection...");
+    StartStep(L"Enable WOW64 FS redirection...");
     Outcome(deps_.redirection->Revert());
 }
 
@@ -199,8 +203,15 @@ void DiagnosticsRun::Print(const std::wstring& text) {
     if (verbose_) deps_.console.Write(text);
 }
 
+// The step is logged whether or not the run prints.
+void DiagnosticsRun::StartStep(const std::wstring& message) {
+    Print(message);
+    log_.Begin(message);
+}
+
 ResultCode DiagnosticsRun::Outcome(ResultCode code) {
     Print(Succeeded(code) ? L"OK\n" : L"Failed\n");
+    log_.End(code);
     return code;
 }
 

@@ -9,6 +9,7 @@
 #include "common/error_record.h"
 #include "diag/collectors.h"
 #include "diag/fs_redirection.h"
+#include "diag/run_log.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 
@@ -30,6 +31,7 @@ struct RunDependencies {
     std::unique_ptr<FsRedirection> redirection;
     Collectors collectors;
     ZipTreeFn zipTree;
+    MillisecondClock clock;  // the step times of the run log; a steady clock when empty
 };
 
 class DiagnosticsRun {
@@ -72,9 +74,11 @@ private:
     ResultCode RedirectionOff();
     void RedirectionOn();
     void Print(const std::wstring& text);
+    void StartStep(const std::wstring& message);
     ResultCode Outcome(ResultCode code);
 
     RunDependencies deps_;
+    RunLog log_;
     bool removeWorkDirectory_ = true;
     bool verbose_ = false;
     bool fullSet_ = false;

@@ -99,6 +99,53 @@ TEST(DiagnosticsRun, DriverAskedTwentyTimesWhileInvalidFunction) {
               std::string::npos);
 }
 
+// The ASCII text of a UTF-16LE dump after its byte-order mark.
+std::string DumpText(const std::wstring& path) {
+    const std::string bytes = test::ReadBytes(path);
+    std::string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) text += bytes[i];
+    return text;
+}
+
+TEST(DiagnosticsRun, RunLogHasEveryPrintedStepInOrderWithCodeAndTime) {
+    RunHarness h;
+    h.driverCode = rc::InvalidFunction;  // twenty attempts, each its own line
+    std::wstring package;
+    auto run = h.Make(true);
+    run->SetRemoveWorkDirectory(false);
+    ASSERT_EQ(run->Run(package, FullSet | Verbose).Code(), 0);
+    const std::string log = DumpText(JoinPath(run->WorkDirectory(), L"runlog.txt"));
+
+    const std::string ok = "\tOK\t0 (0x0)\t5 ms\r\n";
+    std::string driver;
+    for (int i = 0; i < 20; ++i) driver += "Driver\tFailed\t-536805290 (0xe0010056)\t5 ms\r\n";
+    EXPECT_EQ(log.find("Enabling debug privilege" + ok + "Creating temporary directory" + ok +
+                       "Reading QOR directory\tFailed\t-536805357 (0xe0010013)\t5 ms\r\n" +
+                       driver + "Registry LSP\tFailed\t-536805292 (0xe0010054)\t5 ms\r\n" +
+                       "Registry Uninstall (x32)" + ok + "Disable WOW64 FS redirection" + ok +
+                       "Registry Uninstall (native)" + ok),
+              log.find("Enabling"));
+    EXPECT_NE(log.find("\r\nQOR versions\tskipped\t0 (0x0)\t0 ms\r\n"), std::string::npos);
+    EXPECT_NE(log.find("\r\nWFP info\tFailed\t"), std::string::npos);
+    EXPECT_NE(log.find("\r\nCatDB log\tFailed\t"), std::string::npos);
+    EXPECT_EQ(log.find("Creating ZIP"), std::string::npos);  // packed before it runs
+    EXPECT_TRUE(log.ends_with("Enable WOW64 FS redirection" + ok + "Total\t" +
+                              // from the log's first reading to its writing, two before the last
+                              std::to_string(h.clockMs - 10 - 1005) + " ms\r\n"))
+        << log;
+
+    // One line for every outcome the console showed before the archive step.
+    const std::wstring& out = h.console.output;
+    const std::wstring shown = out.substr(0, out.find(L"Creating ZIP"));
+    std::size_t outcomes = 0;
+    for (const wchar_t* word : {L"OK\n", L"Failed\n", L"skipped\n"}) {
+        for (std::size_t at = 0; (at = shown.find(word, at)) != std::wstring::npos; ++at) ++outcomes;
+    }
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = log.find("\r\n", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(lines, outcomes + 2);  // the dump header and the total
+}
+
 TEST(DiagnosticsRun, ReportOnlyWritesTheSummaryAtThePackagePathSilently) {
     RunHarness h;
     std::wstring report;

@@ -43,7 +43,8 @@ struct RunHarness {
                 zipped = source + L" -> " + archive + (verbose ? L" verbose" : L"");
                 if (zipCode == rc::Ok) test::WriteBytes(archive, "PK\x05\x06");
                 return zipCode;
-            }});
+            },
+            [this] { return clockMs += 5; }});
     }
 
     const EnvironmentGuard guard{L"TMP"};
@@ -53,6 +54,7 @@ struct RunHarness {
     ProductInstallation installation{sources};
     ResultCode driverCode = 0, zipCode = 0, disableCode = 0;
     int driverQueries = 0;
+    std::uint64_t clockMs = 1000;  // every reading is 5 ms after the one before
     std::vector<std::uint64_t> toggles;
     std::vector<bool> nativeFlags;
     std::wstring zipped;
