@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
-# Builds qorfwdiag.exe and makes a diagnostics package under Wine, on a prefix that the
-# testbed makes look like a computer with the suite installed (build/main-prefix), then lists
-# what the package holds and shows the firewall driver's report in it. The package is
-# build/qorfwdiag-package.zip.
+# Builds the shipped 32-bit qorfwdiag.exe and makes a diagnostics package with it under
+# 32-bit Wine, on a 32-bit Windows prefix that the testbed makes look like a computer with
+# the suite installed (build/main-prefix), then lists what the package holds and shows the
+# firewall driver's report in it. The package is build/qorfwdiag-package.zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target qorfwdiag qorlogx qortdi
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
 
-export WINEPREFIX="$PWD/build/main-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/win64/testbed"
+export WINEPREFIX="$PWD/build/main-prefix" WINEARCH=win32 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml="
+# A prefix of the other kind, or one made before 32-bit Wine was installed, is made afresh.
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q '^#arch=win32' "$WINEPREFIX/system.reg"; then
+  rm -rf "$WINEPREFIX"
+fi
+testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/win32/testbed"
 package="$PWD/build/qorfwdiag-package.zip"
 rm -f "$package"
 status=0
-wine build/win64/src/qorfwdiag.exe -run "$(winepath -w "$package")" </dev/null || status=$?
+wine build/win32/src/qorfwdiag.exe -run "$(winepath -w "$package")" </dev/null || status=$?
 wineserver -k 2>/dev/null || true
 [ "$status" -eq 0 ] || exit "$status"
 unzip -l "$package"

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs what the builds and tests need on a Debian machine (as root, or through sudo).
+# Installs what the builds and tests need on a Debian machine (as root, or through sudo):
+# both MinGW-w64 toolchains, 64-bit and 32-bit Wine, clang for the fuzz targets.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ zlib1g-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
-  wine wine64 python3 python3-pytest unzip p7zip-full zip
+  wine wine64 wine32:i386 python3 python3-pytest unzip p7zip-full zip
+  clang libclang-rt-14-dev
 )
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+# 32-bit Wine comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
@@ -14,8 +22,6 @@ for package in "${packages[@]}"; do
 done
 ((${#missing[@]} == 0)) && exit 0
 
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \

@@ -14,4 +14,5 @@ done
 ctest --preset host
 scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-45}"
 ctest --preset win64
+ctest --preset win32
 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e

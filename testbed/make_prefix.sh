@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # make_prefix.sh PREFIX [full|none|admin] [TESTBED_BUILD_DIR]
-# Makes a Wine prefix look like a computer with the suite installed:
+# Makes a Wine prefix look like a computer with the suite installed. WINEARCH=win32 makes a
+# 32-bit Windows with the suite's 32-bit installation (TESTBED_BUILD_DIR then holds the
+# 32-bit stand-ins); otherwise a 64-bit one, whose own tools run through the 64-bit loader.
 #   full   the suite's registry values (32-bit view, as its installer writes them on a
 #          64-bit system), its program and all-users data folders with log, cfg and dumps,
 #          the machine folder values, the logging module stand-in in the program folder, and
@@ -16,42 +18,59 @@ testbed_build=${3:-$(cd "$(dirname "$0")/.." && pwd)/build/win64/testbed}
 case "$kind" in full|none|admin) ;; *) echo "unknown kind: $kind" >&2; exit 2 ;; esac
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+arch=${WINEARCH:-win64}
+case "$arch" in win32|win64) ;; *) echo "unknown WINEARCH: $arch" >&2; exit 2 ;; esac
+export WINEARCH=$arch
+# With 32-bit Wine installed, `wine` prefers the 32-bit loader: a 64-bit prefix's own tools
+# (reg, sc, regedit) run through the 64-bit one, so services are made as 64-bit ones.
+wine=wine
+[ "$arch" = win64 ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
 # Services created in the session that made the prefix are not found by the service
 # manager: let that session end first.
 if [ ! -f "$prefix/system.reg" ]; then
-  wine wineboot -i >/dev/null 2>&1
+  "$wine" wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
 [ "$kind" = none ] && exit 0
 
 drive_c=$prefix/drive_c
-program_dir='C:\Program Files (x86)\QOR\Firewall'
+if [ "$arch" = win64 ]; then
+  programs='C:\Program Files (x86)'
+  software=HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node
+  processor=A
+else
+  programs='C:\Program Files'
+  software=HKEY_LOCAL_MACHINE\\SOFTWARE
+  processor=X
+fi
+program_dir="$programs\QOR\Firewall"
 data_dir='C:\ProgramData\QOR\Firewall'
-admin_common='C:\Program Files (x86)\QOR\Admin'
+admin_common="$programs\QOR\Admin"
 admin_data='C:\ProgramData\QOR\Admin'
-wow=HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node
 
 reg=$(mktemp --suffix=.reg)
 trap 'rm -f "$reg"' EXIT
 esc() { printf '%s' "${1//\\/\\\\}"; }
 {
   printf 'Windows Registry Editor Version 5.00\n\n'
-  printf '[%s\\QOR\\QorAdmin2014]\n' "$wow"
+  printf '[%s\\QOR\\QorAdmin2014]\n' "$software"
   printf '"AdminCommonDir"="%s"\n' "$(esc "$admin_common")"
   printf '"AdminAllUsersDir"="%s"\n' "$(esc "$admin_data")"
   printf '"AdminServerInstDir"="%s"\n\n' "$(esc "$admin_common\\Server")"
   if [ "$kind" = full ]; then
-    printf '[%s\\Qor\\Qor2014]\n' "$wow"
+    printf '[%s\\Qor\\Qor2014]\n' "$software"
     printf '"QorDir"="%s"\n' "$(esc "$program_dir")"
     printf '"QorAllUsersDir"="%s"\n\n' "$(esc "$data_dir")"
     printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Qor\\SystemValues]\n'
     printf '"ProgramFilesDir"="C:\\\\Program Files"\n'
-    printf '"ProgramFilesDir (x86)"="C:\\\\Program Files (x86)"\n'
     printf '"CommonFilesDir"="C:\\\\Program Files\\\\Common Files"\n'
-    printf '"CommonFilesDir (x86)"="C:\\\\Program Files (x86)\\\\Common Files"\n'
+    if [ "$arch" = win64 ]; then
+      printf '"ProgramFilesDir (x86)"="C:\\\\Program Files (x86)"\n'
+      printf '"CommonFilesDir (x86)"="C:\\\\Program Files (x86)\\\\Common Files"\n'
+    fi
   fi
 } > "$reg"
-wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+"$wine" regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 
 unix() { winepath -u "$1" 2>/dev/null; }
 mkdir -p "$(unix "$admin_common")" "$(unix "$admin_data")"
@@ -62,9 +81,9 @@ data=$(unix "$data_dir")
 mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
 cp "$testbed_build/qorlogx.dll" "$program/"
 cp "$testbed_build/qortdi.sys" "$drive_c/windows/system32/drivers/"
-for service in QorTdiA QorWfpA; do
-  wine sc query "$service" >/dev/null 2>&1 ||
-    wine sc create "$service" type= kernel start= demand \
+for service in "QorTdi$processor" "QorWfp$processor"; do
+  "$wine" sc query "$service" >/dev/null 2>&1 ||
+    "$wine" sc create "$service" type= kernel start= demand \
       binPath= 'C:\windows\system32\drivers\qortdi.sys' >/dev/null 2>&1
 done
 printf 'firewall started\r\n' > "$data/log/fw.log"

@@ -13,7 +13,6 @@ namespace qor {
 namespace {
 
 constexpr const wchar_t* kGeneration = L"2014";
-constexpr std::uint32_t kErrorFileExists = 80;
 
 void CopyAll(const std::wstring& source, const std::wstring& target,
              std::initializer_list<const wchar_t*> masks) {
@@ -119,11 +118,7 @@ ResultCode CollectCatalogLog(GatheringSources& sources,
             (attributes & fs::attr::Directory) != 0) {
             return rc::Ok;
         }
-        const std::wstring target = JoinPath(workDirectory, L"catdberr.txt");
-        if (Succeeded(fs::QueryAttributes(target, attributes))) {
-            return ResultFromWin32(kErrorFileExists);
-        }
-        return fs::CopyFileOver(source, target);
+        return fs::CopyFileNew(source, JoinPath(workDirectory, L"catdberr.txt"));
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }

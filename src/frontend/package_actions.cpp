@@ -44,18 +44,23 @@ void PackageActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
         PrintErrorCode(console_, copied);
         return;
     }
+    if (destination.empty()) return;  // no folder and no error to report
     PrintSavedAs(destination);
-    shell_.ShowInExplorer(destination);
+    if (const ResultCode code = shell_.ShowInExplorer(destination); Failed(code)) {
+        PrintErrorCode(console_, code);
+    }
 }
 
 // The suite's dumps folder, else the current directory; the folder is made when missing.
+// A current directory that cannot be read without an error code leaves `destination` empty.
 ResultCode PackageActions::CopyToDumpsFolder(const std::wstring& packagePath,
                                              std::wstring& destination) {
     const std::wstring name = PackageCopyName(packagePath);
     std::wstring folder;
     if (installation_.LookupProductDirectory(product_dir::AllUsersData, folder, L"dumps\\",
                                              ProductGeneration) != rc::Ok) {
-        if (const ResultCode code = fs::CurrentDirectory(folder); Failed(code)) return code;
+        const ResultCode code = fs::CurrentDirectory(folder);
+        if (Failed(code) || folder.empty()) return code;
     }
     if (!fs::IsDirectory(folder)) {
         if (const ResultCode code = fs::MakeDirectory(folder); Failed(code)) return code;

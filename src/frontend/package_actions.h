@@ -14,7 +14,8 @@ namespace qor {
 class Shell {
 public:
     virtual ~Shell() = default;
-    virtual void ShowInExplorer(const std::wstring& path) = 0;
+    // Fails only when the command line cannot be made; whether Explorer starts is not known.
+    [[nodiscard]] virtual ResultCode ShowInExplorer(const std::wstring& path) = 0;
     virtual void Open(const std::wstring& path) = 0;
 };
 

@@ -6,7 +6,7 @@ namespace qor {
 class WinShell final : public Shell {
 public:
     // "explorer.exe /select,<path>"; whether it starts is not looked at.
-    void ShowInExplorer(const std::wstring& path) override;
+    [[nodiscard]] ResultCode ShowInExplorer(const std::wstring& path) override;
     // The document's "open" verb; the outcome is not looked at.
     void Open(const std::wstring& path) override;
 };

@@ -213,6 +213,11 @@ ResultCode SpecialFolderTable::ReadShellFolder(const wchar_t* valueName, std::ws
                 continue;
             }
             if (key == kUserShellFoldersKey) {
+                // An unknown profile is never guessed: the value counts as not found.
+                if (profileDirectory.empty() &&
+                    FindProfileVariable(path) != std::wstring::npos) {
+                    continue;
+                }
                 ReplaceProfileVariable(path, profileDirectory);
                 path = sources_->ExpandEnvironment(path);
             }

@@ -77,6 +77,8 @@ bool IsDirectory(const std::wstring& path) noexcept;
 [[nodiscard]] ResultCode RemoveTree(const std::wstring& path) noexcept;
 // An existing destination is replaced.
 [[nodiscard]] ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept;
+// An existing destination is left alone: the file-exists code (80) in result form.
+[[nodiscard]] ResultCode CopyFileNew(const std::wstring& from, const std::wstring& to) noexcept;
 [[nodiscard]] ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept;
 [[nodiscard]] ResultCode RemoveFile(const std::wstring& path) noexcept;
 // `replacement` takes the place of `target`, which keeps its attributes and security; a

@@ -2,6 +2,7 @@
 // Starting the system's programs: hidden, with the tool's environment. Windows builds only.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/result.h"
 
@@ -13,6 +14,12 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
 // A bare program name (the command line's first token) is looked for in the system
 // directory and then the Windows directory only, never in the current or the program's
 // own directory; the child starts in the system directory.
+
+// The program a bare first token stands for, from the system and Windows directories only
+// (the file-system redirection in force decides which system directory that is). A name with
+// a path leaves `program` empty: the system starts it as given.
+[[nodiscard]] ResultCode ResolveProgram(std::wstring_view commandLine,
+                                        std::wstring& program) noexcept;
 
 // Starts the child and returns at once.
 [[nodiscard]] ResultCode LaunchDetached(const std::wstring& commandLine) noexcept;

@@ -88,11 +88,13 @@ def test_unallocatable_size_is_out_of_memory(suite, tmp_path):
 
 
 @pytest.mark.parametrize("version, started, idle", [
-    ("win7", "QorTdiA", "QorWfpA"),
-    ("win81", "QorWfpA", "QorTdiA"),
+    ("win7", "QorTdi", "QorWfp"),
+    ("win81", "QorWfp", "QorTdi"),
 ])
 def test_service_follows_the_windows_version(suite, tmp_path, version, started, idle):
-    for name in ("QorWfpA", "QorTdiA"):
+    # The processor letter: A on a 64-bit system, X on a 32-bit one.
+    started, idle = started + suite.build.processor, idle + suite.build.processor
+    for name in (started, idle):
         stop_service(suite, name)
     done = suite.wine("reg", "add", WINE_KEY, "/v", "Version", "/d", version, "/f")
     assert done.returncode == 0, done.stdout

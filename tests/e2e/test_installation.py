@@ -4,31 +4,37 @@ import shutil
 
 import pytest
 
-from conftest import BUILD
 from texts import BANNER, MAIN_MENU
 
-PROBE = BUILD / "win64" / "tests" / "install_probe.exe"
-TESTBED = BUILD / "win64" / "testbed"
-PROGRAM_DIR = "C:\\Program Files (x86)\\QOR\\Firewall"
 DATA_DIR = "C:\\ProgramData\\QOR\\Firewall"
-ADMIN_COMMON = "C:\\Program Files (x86)\\QOR\\Admin"
 MISSING_KEY = "error 0xe0010013"
-CALLS = PROGRAM_DIR + "\\qorlogx-calls.txt"
+
+
+def program_dir(session) -> str:
+    return session.build.program_files + "\\QOR\\Firewall"
+
+
+def admin_common(session) -> str:
+    return session.build.program_files + "\\QOR\\Admin"
+
+
+def calls_file(session):
+    return session.drive_c(program_dir(session) + "\\qorlogx-calls.txt")
 
 
 def probe(session) -> dict:
-    out = session.run_program(PROBE)
+    out = session.run_program(session.build.tests / "install_probe.exe")
     assert out.exit_code == 0
     return dict(line.split(": ", 1) for line in out.text.splitlines())
 
 
 def test_every_kind_on_the_suite_prefix(suite):
     found = probe(suite)
-    assert found["kind 0"] == PROGRAM_DIR
+    assert found["kind 0"] == program_dir(suite)
     assert found["kind 1"] == DATA_DIR
-    assert found["kind 2"] == ADMIN_COMMON
+    assert found["kind 2"] == admin_common(suite)
     assert found["kind 3"] == "C:\\ProgramData\\QOR\\Admin"
-    assert found["kind 4"] == ADMIN_COMMON + "\\Server"
+    assert found["kind 4"] == admin_common(suite) + "\\Server"
     assert found["kind 5"] == found["folder 2"] + "\\Qor2014"
     assert found["kind 6"] == found["folder 21"] + "\\Qor2014"
     assert found["kind 7"] == DATA_DIR + "\\avi"
@@ -37,17 +43,24 @@ def test_every_kind_on_the_suite_prefix(suite):
     assert found["log"] == DATA_DIR + "\\log"
 
 
-def test_special_folders_of_a_64_bit_system(suite):
+def test_special_folders_of_the_system(suite):
     found = probe(suite)
     assert found["folder 3"].lower() == "c:\\windows\\system32"
     assert found["folder 6"].lower() == "c:\\windows"
-    assert found["folder 4"] == found["folder 6"] + "\\SysWOW64"
     assert found["folder 5"] == found["folder 6"] + "\\System32"
     assert found["folder 18"] == "C:"
-    # The suite's machine values, 64-bit view for the (x86) and native ones.
-    assert found["folder 7"] == found["folder 9"] == "C:\\Program Files"
-    assert found["folder 8"] == "C:\\Program Files (x86)"
-    assert found["folder 11"] == "C:\\Program Files (x86)\\Common Files"
+    if suite.build.is64:
+        assert found["folder 4"] == found["folder 6"] + "\\SysWOW64"
+        # The suite's machine values, 64-bit view for the (x86) and native ones.
+        assert found["folder 7"] == found["folder 9"] == "C:\\Program Files"
+        assert found["folder 8"] == "C:\\Program Files (x86)"
+        assert found["folder 11"] == "C:\\Program Files (x86)\\Common Files"
+    else:
+        # One system directory; no native folders beside the 32-bit ones.
+        assert found["folder 4"] == found["folder 5"]
+        assert found["folder 7"] == found["folder 8"] == "C:\\Program Files"
+        assert found["folder 10"] == found["folder 11"] == "C:\\Program Files\\Common Files"
+        assert found["folder 9"] == found["folder 12"] == "error 0xe001003e"
     assert found["folder 0"].lower().startswith("c:\\users\\")
     assert found["folder 2"] == found["folder 0"] + "\\AppData\\Roaming"
     assert found["folder 21"] == found["folder 0"] + "\\AppData\\Local"
@@ -61,15 +74,15 @@ def test_lookup_without_the_suite(without_suite):
     found = probe(session)
     for number in (0, 1, 7):
         assert found[f"kind {number}"] == MISSING_KEY
-    assert found["kind 2"] == (ADMIN_COMMON if kind == "admin" else MISSING_KEY)
+    assert found["kind 2"] == (admin_common(session) if kind == "admin" else MISSING_KEY)
     assert found["log"] == ".\\"
     # The machine values are missing: the environment stands in.
-    assert found["folder 7"] == found["folder 9"] == "C:\\Program Files"
-    assert found["folder 8"] == "C:\\Program Files (x86)"
+    assert found["folder 7"] == "C:\\Program Files"
+    assert found["folder 8"] == session.build.program_files
 
 
 def test_logging_module_is_configured_and_started(suite):
-    calls = suite.drive_c(CALLS)
+    calls = calls_file(suite)
     calls.unlink(missing_ok=True)
     assert suite.run(stdin=b"q").text == BANNER + MAIN_MENU
     assert calls.read_text().splitlines() == [
@@ -85,7 +98,7 @@ def test_logging_module_is_configured_and_started(suite):
                     "start 0", "release"]),
 ])
 def test_logging_module_answers_do_not_change_the_tool(suite, answer, expected):
-    calls = suite.drive_c(CALLS)
+    calls = calls_file(suite)
     calls.unlink(missing_ok=True)
     out = suite.with_env(QOR_TESTBED_LOG_ANSWER=answer).run("-h")
     assert out.exit_code == 0  # help comes before the attachment
@@ -97,14 +110,15 @@ def test_logging_module_answers_do_not_change_the_tool(suite, answer, expected):
 
 
 def test_module_without_an_export_is_not_used(suite):
-    module = suite.drive_c(PROGRAM_DIR + "\\qorlogx.dll")
-    calls = suite.drive_c(CALLS)
+    module = suite.drive_c(program_dir(suite) + "\\qorlogx.dll")
+    testbed = suite.build.testbed
+    calls = calls_file(suite)
     calls.unlink(missing_ok=True)
-    shutil.copy(TESTBED / "qorlogx_noexport.dll", module)
+    shutil.copy(testbed / "qorlogx_noexport.dll", module)
     try:
         out = suite.run(stdin=b"q")
     finally:
-        shutil.copy(TESTBED / "qorlogx.dll", module)
+        shutil.copy(testbed / "qorlogx.dll", module)
     assert out.text == BANNER + MAIN_MENU
     assert not calls.exists()
 

@@ -1,9 +1,6 @@
 """The operating-system record and its display name under the versions Wine imitates."""
 import pytest
 
-from conftest import BUILD
-
-PROBE = BUILD / "win64" / "tests" / "os_name_probe.exe"
 WINE_KEY = "HKCU\\Software\\Wine"
 W = "Microsoft(R) Windows(R)"
 
@@ -25,12 +22,13 @@ CASES = {
     "win10": ("10.0.", "0.0", {1: W + ", 10.0.{build}  Build {build}"}, "01011"),
 }
 PREDICATES = ("xp", "xporlater", "server2003", "vista", "win8")
+# On a 32-bit Windows, 5.2 is the Server 2003 family's version (XP is 5.1 there).
+WIN32_CASES = {"winxp64": (W + " Server 2003, 5.2.3790 Service Pack 2 Build 3790", "01000")}
 
 
 @pytest.fixture(scope="module")
 def versioned(wine):
     """Sets the Windows version of the prefix per test; the setting found is put back."""
-    assert PROBE.exists(), f"{PROBE} is missing: build the win64 preset first"
     found = wine.wine("reg", "query", WINE_KEY, "/v", "Version")
     original = None
     if found.returncode == 0:
@@ -49,7 +47,7 @@ def versioned(wine):
 
 
 def probe(wine) -> dict:
-    out = wine.run_program(PROBE)
+    out = wine.run_program(wine.build.tests / "os_name_probe.exe")
     fields = dict(line.split("=", 1) for line in out.text.splitlines())
     assert out.exit_code == 0, fields
     return fields
@@ -58,7 +56,8 @@ def probe(wine) -> dict:
 @pytest.mark.parametrize("version", CASES)
 def test_record_and_name_follow_the_reported_version(versioned, version):
     numbers, service_pack, names, predicates = CASES[version]
-    fields = probe(versioned(version))
+    session = versioned(version)
+    fields = probe(session)
 
     assert (fields["init"], fields["again"], fields["filled"]) == ("0x00000000", "0x00000000", "1")
     assert fields["version"].startswith(numbers) and fields["version"].endswith(".0")
@@ -66,9 +65,16 @@ def test_record_and_name_follow_the_reported_version(versioned, version):
     build = fields["version"].split(".")[2]
     product_type = int(fields["producttype"])
     assert product_type in names, fields
-    assert fields["name"] == names[product_type].format(build=build)
+    name = names[product_type].format(build=build)
+    if not session.build.is64:
+        name = name.replace(" (64-bit)", " (32-bit)")
+        name, predicates = WIN32_CASES.get(version, (name, predicates))
+    assert fields["name"] == name
 
-    assert fields["class"] == "2" and fields["x64"] == "1"  # 64-bit Wine
+    if session.build.is64:
+        assert fields["class"] == "2" and fields["x64"] == "1"
+    else:
+        assert fields["class"] == "1" and fields["x64"] == "0"
     assert "".join(fields[p] for p in PREDICATES) == predicates
     assert int(fields["processors"]) >= 1
     assert (fields["pagesize"], fields["granularity"]) == ("4096", "65536")

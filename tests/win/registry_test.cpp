@@ -75,6 +75,7 @@ ResultCode ReadNumber(const std::wstring& value, std::uint32_t& out) {
 }
 
 TEST(RegistryViews, EachViewReadsItsOwnKey) {
+    if (!IsNative64BitSystem()) GTEST_SKIP() << "a 32-bit Windows has one registry view";
     ScratchKey wow32(HKEY_LOCAL_MACHINE, L"SOFTWARE", kTestKey, KEY_WOW64_32KEY);
     ScratchKey wow64(HKEY_LOCAL_MACHINE, L"SOFTWARE", kTestKey, KEY_WOW64_64KEY);
     wow32.SetText(L"Where", L"wow32");
@@ -85,7 +86,6 @@ TEST(RegistryViews, EachViewReadsItsOwnKey) {
                        L"Where").text,
               L"wow32");
 
-    ASSERT_TRUE(IsNative64BitSystem());
     const bool own64 = sizeof(void*) == 8;  // the process's own view
     const std::pair<RegistryView, bool> expected[] = {
         {RegistryView::Default, own64},

@@ -73,11 +73,14 @@ ResultCode RemoveTree(const std::wstring& path) noexcept {
     return RemoveNative(native);
 }
 
-ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+namespace {
+
+// `targetFlags` add to O_WRONLY | O_CREAT: O_TRUNC to replace, O_EXCL to refuse an existing file.
+ResultCode CopyContents(const std::wstring& from, const std::wstring& to, int targetFlags) noexcept {
     const FdCloser source{open(NativePath(from).c_str(), O_RDONLY)};
     if (source.fd < 0) return LastError();
-    const FdCloser target{open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666)};
-    if (target.fd < 0) return LastError();
+    const FdCloser target{open(NativePath(to).c_str(), O_WRONLY | O_CREAT | targetFlags, 0666)};
+    if (target.fd < 0) return errno == EEXIST ? ResultFromWin32(80) : LastError();
     char buffer[16384];
     for (;;) {
         const ssize_t got = read(source.fd, buffer, sizeof buffer);
@@ -89,6 +92,16 @@ ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexce
             done += put;
         }
     }
+}
+
+}  // namespace
+
+ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept {
+    return CopyContents(from, to, O_TRUNC);
+}
+
+ResultCode CopyFileNew(const std::wstring& from, const std::wstring& to) noexcept {
+    return CopyContents(from, to, O_EXCL);
 }
 
 ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept {

@@ -69,6 +69,10 @@ ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexce
     return Check(CopyFileW(from.c_str(), to.c_str(), FALSE));
 }
 
+ResultCode CopyFileNew(const std::wstring& from, const std::wstring& to) noexcept {
+    return Check(CopyFileW(from.c_str(), to.c_str(), TRUE));
+}
+
 ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept {
     return Check(MoveFileExW(from.c_str(), to.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));

@@ -35,30 +35,6 @@ std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
     return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
-// The program a bare name stands for, from the system and Windows directories only (the
-// file-system redirection in force decides which system directory that is). A name with a
-// path leaves `program` empty: the system starts it as given.
-[[nodiscard]] ResultCode ResolveProgram(std::wstring_view commandLine,
-                                        std::wstring& program) noexcept {
-    const std::wstring_view token = FirstToken(commandLine);
-    if (token.find_first_of(L"\\/:") != std::wstring_view::npos) return rc::Ok;
-    std::wstring system, windows;
-    if (const ResultCode code = SystemDirectory(system); Failed(code)) return code;
-    if (const ResultCode code = WindowsDirectory(windows); Failed(code)) return code;
-    std::wstring searchPath, name;
-    try {
-        searchPath = system + L";" + windows;
-        name.assign(token);
-    } catch (const std::bad_alloc&) {
-        return rc::OutOfMemory;
-    }
-    return QuerySizedString(
-        [&](wchar_t* b, DWORD n) {
-            return SearchPathW(searchPath.c_str(), name.c_str(), L".exe", n, b, nullptr);
-        },
-        program);
-}
-
 // Starts the command hidden in the system directory; `output` set means a capture.
 [[nodiscard]] ResultCode StartChild(const std::wstring& commandLine, HANDLE output,
                                     Child& child) noexcept {
@@ -140,6 +116,26 @@ private:
 };
 
 }  // namespace
+
+ResultCode ResolveProgram(std::wstring_view commandLine, std::wstring& program) noexcept {
+    const std::wstring_view token = FirstToken(commandLine);
+    if (token.find_first_of(L"\\/:") != std::wstring_view::npos) return rc::Ok;
+    std::wstring system, windows;
+    if (const ResultCode code = SystemDirectory(system); Failed(code)) return code;
+    if (const ResultCode code = WindowsDirectory(windows); Failed(code)) return code;
+    std::wstring searchPath, name;
+    try {
+        searchPath = system + L";" + windows;
+        name.assign(token);
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    return QuerySizedString(
+        [&](wchar_t* b, DWORD n) {
+            return SearchPathW(searchPath.c_str(), name.c_str(), L".exe", n, b, nullptr);
+        },
+        program);
+}
 
 ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
     Child child;

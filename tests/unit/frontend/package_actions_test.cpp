@@ -11,9 +11,13 @@ namespace {
 
 class RecordingShell final : public Shell {
 public:
-    void ShowInExplorer(const std::wstring& path) override { shown.push_back(path); }
+    ResultCode ShowInExplorer(const std::wstring& path) override {
+        shown.push_back(path);
+        return showCode;
+    }
     void Open(const std::wstring& path) override { opened.push_back(path); }
     std::vector<std::wstring> shown, opened;
+    ResultCode showCode = rc::Ok;
 };
 
 struct Actions {
@@ -63,6 +67,18 @@ TEST(CreateDiagnosticsPackage, CopiesIntoTheDumpsFolderAndShowsIt) {
     a.Make().CreateDiagnosticsPackage(false);
     ASSERT_EQ(a.shell.shown.size(), 2u);
     EXPECT_EQ(test::ReadBytes(a.shell.shown[1]), "PK\x05\x06");
+}
+
+TEST(CreateDiagnosticsPackage, ExplorerCommandLineFailureIsReported) {
+    Actions a;
+    a.shell.showCode = rc::OutOfMemory;
+    a.Make().CreateDiagnosticsPackage(true);
+    ASSERT_EQ(a.shell.shown.size(), 1u);
+    const std::wstring& out = a.h.console.output;
+    EXPECT_NE(out.find(L"Please send the file to your Technical Support contact.\n\n"
+                       L"Error caught - 0xe0010001.\n"),
+              std::wstring::npos)
+        << out;
 }
 
 TEST(CreateDiagnosticsPackage, FailedRunPrintsTheErrorReport) {

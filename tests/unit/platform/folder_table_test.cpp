@@ -135,6 +135,15 @@ TEST(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
     EXPECT_EQ(Folder(table, folder::Startup), kNotFound);
 }
 
+TEST(SpecialFolders, ProfileReferenceWithoutAKnownProfileIsNotFound) {
+    FakeSources sources;
+    sources.environment.clear();  // no profile list entry, no USERPROFILE
+    sources.registry.Set(RegistryRoot::CurrentUser, kUserShell, L"Personal", L"%USERPROFILE%\\Docs");
+    SpecialFolderTable table;
+    table.Init(sources);
+    EXPECT_EQ(Folder(table, folder::Personal), kNotFound);  // never "\Docs"
+}
+
 TEST(SpecialFolders, ShellFoldersAreRetriedWhileEmpty) {
     FakeSources sources;
     SpecialFolderTable table;
