@@ -81,6 +81,8 @@ ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexce
 ResultCode RemoveFile(const std::wstring& path) noexcept { return Check(DeleteFileW(path.c_str())); }
 
 ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
+    // Wine's ReplaceFileW would put the file in place of a directory.
+    if (IsDirectory(target)) return ResultFromWin32(ERROR_ACCESS_DENIED);
     if (ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr)) {
         return rc::Ok;
     }
