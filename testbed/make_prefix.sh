@@ -109,6 +109,17 @@ printf '[Version]\r\n' > "$windows/inf/oem7.inf"
 printf '[Version]\r\n' > "$windows/inf/oem8.inf"
 printf 'catalog error\r\n' > "$windows/system32/catroot2/dberr.txt"
 
+# Logging configuration files whose "Severity" the debug logging actions switch: written as
+# the tool saves them (sorted, CR LF), except privlog.cfg, which is UTF-16 as some suites ship it.
+{
+  printf '\xff\xfe'
+  printf '; private log\r\n[root]\r\nAppender = file\r\nSeverity = INFO\r\n' | iconv -f ascii -t utf-16le
+} > "$data/log/privlog.cfg"
+printf '[defaultFileAppender]\r\nFile = "pub.log"\r\n\r\n[root]\r\nSeverity = INFO ;as shipped\r\n' \
+  > "$data/log/publog.cfg"
+printf '[QOR.QORFW]\r\nSeverity = INFO\r\n' > "$data/log/fwlog.cfg"
+printf '[QOR.TDI]\r\nSeverity = INFO\r\n' > "$data/log/tdilog.cfg"
+
 # The INF cache repair's world, when QOR_TESTBED_WINDOWS names the Windows version Wine is to
 # report (winxp, winxp64, win2003, ...): the driver installation files, the NDIS installer and
 # self-protection stand-ins, the TDI services with their tags, the "PNP_TDI" load order

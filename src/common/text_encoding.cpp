@@ -29,7 +29,48 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+void AppendWide(std::wstring& out, char32_t c) {
+    if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+        out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+        out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        out += static_cast<wchar_t>(c);
+    }
+}
+
+// The length of the valid sequence at the start of `bytes` and its character; 0 if invalid.
+std::size_t DecodeUtf8(std::string_view bytes, char32_t& c) {
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || bytes.size() < length) return 0;
+    c = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(bytes[i]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3F);
+    }
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[length] || c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) return 0;
+    return length;
+}
+
 }  // namespace
+
+std::wstring FromUtf8(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8(bytes, c);
+        AppendWide(out, length == 0 ? 0xFFFD : c);
+        bytes.remove_prefix(length == 0 ? 1 : length);
+    }
+    return out;
+}
 
 std::string ToUtf8(std::wstring_view text) {
     std::string out;

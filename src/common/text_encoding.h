@@ -15,4 +15,8 @@ std::wstring FromUtf16Le(const unsigned char* bytes, std::size_t units);
 // UTF-8; surrogate pairs are joined and an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
 
+// The reverse of ToUtf8: each byte of an invalid, overlong or cut-off sequence becomes U+FFFD;
+// characters above U+FFFF become surrogate pairs where wchar_t is 16 bits.
+std::wstring FromUtf8(std::string_view bytes);
+
 }  // namespace qor

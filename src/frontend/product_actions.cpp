@@ -1,6 +1,7 @@
 #include "frontend/product_actions.h"
 
 #include "frontend/error_report.h"
+#include "frontend/logging_actions.h"
 
 namespace qor {
 
@@ -13,9 +14,13 @@ ResultCode ProductActions::AttachLoggingModule() {
     return qor::AttachLoggingModule(installation_, logging_);
 }
 
-void ProductActions::EnableDebugLogging(bool) { (void)Unfinished(); }
-void ProductActions::EnableAllDebugLogging() { (void)Unfinished(); }
-void ProductActions::DisableDebugLogging(bool) { (void)Unfinished(); }
+void ProductActions::EnableDebugLogging(bool driver) {
+    qor::EnableDebugLogging(console_, installation_, driver);
+}
+void ProductActions::EnableAllDebugLogging() { qor::EnableAllDebugLogging(console_, installation_); }
+void ProductActions::DisableDebugLogging(bool driver) {
+    qor::DisableDebugLogging(console_, installation_, driver);
+}
 void ProductActions::SetStoppable(bool stoppable, const wchar_t* done) {
     const ResultCode code = setStoppable_(stoppable);
     if (Failed(code)) {

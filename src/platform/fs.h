@@ -3,6 +3,7 @@
 // and share modes) and one POSIX implementation, so the writers run on Linux too. Paths are
 // Windows-style text; on POSIX a backslash is read as a separator.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/result.h"
@@ -63,6 +64,8 @@ private:
 [[nodiscard]] ResultCode OpenForReading(const std::wstring& path, File& out) noexcept;
 // Read and write, no sharing, created when missing and not truncated.
 [[nodiscard]] ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept;
+// Write only, no sharing; an existing object is a failure.
+[[nodiscard]] ResultCode CreateNew(const std::wstring& path, File& out) noexcept;
 
 // Attributes of a file or directory: rc::FileNotFound or rc::PathNotFound when missing.
 [[nodiscard]] ResultCode QueryAttributes(const std::wstring& path,
@@ -78,6 +81,17 @@ bool IsDirectory(const std::wstring& path) noexcept;
 [[nodiscard]] ResultCode CopyFileNew(const std::wstring& from, const std::wstring& to) noexcept;
 [[nodiscard]] ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept;
 [[nodiscard]] ResultCode RemoveFile(const std::wstring& path) noexcept;
+// `replacement` takes the place of `target`, which keeps its attributes and security; a
+// missing `target` is simply created. On failure `target` is as it was.
+[[nodiscard]] ResultCode ReplaceFileWith(const std::wstring& target,
+                                         const std::wstring& replacement) noexcept;
+
+// Writes new content for `path` without ever leaving it half written: `write` fills a new
+// file in the same folder, which is flushed and then put in place of `path`. On any failure
+// `path` keeps its old bytes and the new file is removed.
+using ContentWriter = std::function<ResultCode(File& file)>;
+[[nodiscard]] ResultCode ReplaceContents(const std::wstring& path,
+                                         const ContentWriter& write) noexcept;
 [[nodiscard]] ResultCode CurrentDirectory(std::wstring& out) noexcept;
 // `path` made absolute against the current directory.
 [[nodiscard]] ResultCode FullPath(const std::wstring& path, std::wstring& out) noexcept;

@@ -28,7 +28,7 @@ def test_the_gathering_steps_succeed(package):
 def test_product_logs_land_in_their_mangled_folder(package):
     _, contents = package
     product = {name[len(LOG_FOLDER):] for name in contents if name.startswith(LOG_FOLDER)}
-    assert product == {"fw.log", "fw.log.1", "fwlog.cfg"}
+    assert product == {"fw.log", "fw.log.1", "fwlog.cfg", "privlog.cfg", "publog.cfg", "tdilog.cfg"}
     assert contents[LOG_FOLDER + "fw.log"] == b"firewall started\r\n"
 
 

@@ -53,3 +53,15 @@ def error_code_report(code: int) -> str:
 
 NOT_SUPPORTED = 0xE0010054
 UNFINISHED = error_code_report(NOT_SUPPORTED)
+
+
+def error_report(code: int) -> str:
+    return (f"Error caught:\nQorFwDiag error: {code:08x}\n\n"
+            "Please provide it to your Technical Support contact.\n")
+
+
+DEBUG_ENABLED = ("\nDEBUG logs are ENABLED.\n"
+                 "Please note QOR is logging which might influence its performance (speed)!")
+ALL_ENABLED = ("\nALL logs are ENABLED.\n"
+               "Please note QOR is heavily logging which greatly influences its performance (speed)!")
+DEBUG_DISABLED = "\nDebug logs disabled."

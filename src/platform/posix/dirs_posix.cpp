@@ -112,6 +112,22 @@ ResultCode RemoveFile(const std::wstring& path) noexcept {
     return Check(unlink(NativePath(path).c_str()));
 }
 
+// The target's owner and mode go to the replacement first, as a replaced file keeps them.
+ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
+    const std::string to = NativePath(target);
+    const std::string from = NativePath(replacement);
+    struct stat info {};
+    if (stat(to.c_str(), &info) == 0) {
+        if (chmod(from.c_str(), info.st_mode & 07777) != 0) return LastError();
+        if (chown(from.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) {
+            return LastError();
+        }
+    } else if (errno != ENOENT) {
+        return LastError();
+    }
+    return Check(std::rename(from.c_str(), to.c_str()));
+}
+
 ResultCode CurrentDirectory(std::wstring& out) noexcept {
     char buffer[PATH_MAX];
     if (!getcwd(buffer, sizeof buffer)) return LastError();

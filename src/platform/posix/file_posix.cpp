@@ -111,6 +111,10 @@ ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept {
     return Open(path, O_RDWR | O_CREAT, out);
 }
 
+ResultCode CreateNew(const std::wstring& path, File& out) noexcept {
+    return Open(path, O_WRONLY | O_CREAT | O_EXCL, out);
+}
+
 // A symbolic link is reported as a reparse point, as Windows reports its links.
 ResultCode QueryAttributes(const std::wstring& path, std::uint32_t& attributes) noexcept {
     const std::string native = NativePath(path);

@@ -80,6 +80,20 @@ ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexce
 
 ResultCode RemoveFile(const std::wstring& path) noexcept { return Check(DeleteFileW(path.c_str())); }
 
+ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
+    // Wine's ReplaceFileW would put the file in place of a directory.
+    if (IsDirectory(target)) return ResultFromWin32(ERROR_ACCESS_DENIED);
+    if (ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr)) {
+        return rc::Ok;
+    }
+    const DWORD error = GetLastError();
+    // Nothing to replace yet: the new file only takes the name.
+    if (error == ERROR_FILE_NOT_FOUND && GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return Check(MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
+    }
+    return ResultFromWin32(error);
+}
+
 ResultCode CurrentDirectory(std::wstring& out) noexcept {
     return QuerySizedString([](wchar_t* b, DWORD n) { return GetCurrentDirectoryW(n, b); }, out);
 }

@@ -101,6 +101,10 @@ ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept {
     return Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, 0, out);
 }
 
+ResultCode CreateNew(const std::wstring& path, File& out) noexcept {
+    return Open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, out);
+}
+
 ResultCode QueryAttributes(const std::wstring& path, std::uint32_t& attributes) noexcept {
     const DWORD found = GetFileAttributesW(path.c_str());
     if (found == INVALID_FILE_ATTRIBUTES) return ResultFromWin32(GetLastError());

@@ -1,0 +1,46 @@
+// The ANSI code page through the system's own conversions.
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/ansi_code_page.h"
+
+namespace qor {
+
+ResultCode FromAnsiCodePage(std::string_view bytes, std::wstring& out) {
+    if (bytes.size() > INT_MAX) return ResultFromWin32(ERROR_BAD_LENGTH);
+    if (bytes.empty()) {
+        out.clear();
+        return rc::Ok;
+    }
+    const int length = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    if (needed <= 0) return ResultFromWin32(GetLastError());
+    std::wstring text(static_cast<std::size_t>(needed), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), needed) != needed) {
+        return ResultFromWin32(GetLastError());
+    }
+    out = std::move(text);
+    return rc::Ok;
+}
+
+ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
+    if (text.size() > INT_MAX / 2) return ResultFromWin32(ERROR_BAD_LENGTH);
+    if (text.empty()) {
+        out.clear();
+        return rc::Ok;
+    }
+    const int length = static_cast<int>(text.size());
+    const int needed =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, "?", nullptr);
+    if (needed <= 0) return ResultFromWin32(GetLastError());
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), needed, "?", nullptr) !=
+        needed) {
+        return ResultFromWin32(GetLastError());
+    }
+    out = std::move(bytes);
+    return rc::Ok;
+}
+
+}  // namespace qor

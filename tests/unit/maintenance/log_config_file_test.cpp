@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "maintenance/log_config_file.h"
+
+namespace qor {
+namespace {
+
+std::wstring Resaved(std::wstring_view text) {
+    LogConfigFile file;
+    file.Parse(text);
+    return file.Text();
+}
+
+struct TextCase {
+    const char* what;
+    const wchar_t* in;
+    const wchar_t* out;
+};
+
+TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
+    const TextCase cases[] = {
+        {"sections sorted ordinally, case kept apart",
+         L"[root]\nSeverity=INFO\n[defaultFileAppender]\nFile=a.log\n[Root]\nX=1",
+         L"[Root]\r\nX = 1\r\n\r\n[defaultFileAppender]\r\nFile = a.log\r\n\r\n"
+         L"[root]\r\nSeverity = INFO\r\n"},
+        {"entries sorted, blank lines without a comment dropped",
+         L"[s]\r\n\r\nb = 2\r\na=1\r\n\r\n", L"[s]\r\na = 1\r\nb = 2\r\n"},
+        {"blank lines before a comment kept", L"[s]\n\n\n\n;note\nkey=v",
+         L"[s]\r\n\r\n\r\n\r\n;note\r\nkey = v\r\n"},
+        {"lone CR ends a line, indent skipped", L"[s]\r \t\vk\t=  v  ;  c  \r",
+         L"[s]\r\nk = v ;  c  \r\n"},
+        {"header comment goes before the header", L"; top\n[s] ;about s\nk=", L"; top\r\n;about s\r\n[s]\r\nk = \r\n"},
+        {"malformed lines dropped",
+         L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2",
+         L"[s]\r\n\r\n[u]\r\ne = 1\r\n"},
+        {"quotes and escapes kept raw", L"[s]\nq = \"x;y\";c\nr = \"say \\\"hi\\\"\" next",
+         L"[s]\r\nq = \"x;y\" ;c\r\nr = \"say \\\"hi\\\"\" next\r\n"},
+        {"comment after the last entry is lost", L"[s]\nk=v\n;tail", L"[s]\r\nk = v\r\n"},
+        {"one blank line between sections, whatever their comments",
+         L"[a]\nk=1\n\n\n;about b\n[b]\nk=2\n;about c\n[c]",
+         L"[a]\r\nk = 1\r\n\r\n;about b\r\n[b]\r\nk = 2\r\n\r\n;about c\r\n[c]\r\n"},
+    };
+    for (const TextCase& c : cases) {
+        const std::wstring saved = Resaved(c.in);
+        EXPECT_EQ(saved, c.out) << c.what;
+        EXPECT_EQ(Resaved(saved), saved) << c.what << ": not a fixed point";
+    }
+}
+
+TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
+    LogConfigFile file;
+    file.Parse(L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2");
+    std::vector<std::pair<std::uint64_t, ResultCode>> errors;
+    for (const LogConfigParseError& e : file.ParseErrors()) errors.emplace_back(e.line, e.code);
+    const std::vector<std::pair<std::uint64_t, ResultCode>> expected = {
+        {1, logcfg::EntryOutsideSection}, {3, logcfg::SyntaxError}, {4, logcfg::SyntaxError},
+        {5, logcfg::SyntaxError},         {6, logcfg::DuplicateSection},
+        {8, logcfg::NoClosingBracket},    {12, logcfg::DuplicateEntry}};
+    EXPECT_EQ(errors, expected);
+}
+
+TEST(LogConfigFile, ValuesSplitIntoItems) {
+    struct Case {
+        const wchar_t* value;
+        std::vector<std::wstring> items;  // empty when single-valued
+    };
+    const Case cases[] = {
+        {L"one two", {L"one", L"two"}},
+        {L"\"one two\"", {}},
+        {L"a \"b c\"\t\"d\\\"e\" f;g h", {L"a", L"b c", L"d\"e", L"f"}},
+        {L"\"x\\y\" \"\"", {L"x\\y", L""}},
+        {L"single ;a b", {}},
+    };
+    for (const Case& c : cases) {
+        LogConfigFile file;
+        file.Parse(std::wstring(L"[s]\nk = ") + c.value);
+        LogConfigEntry* entry = nullptr;
+        ASSERT_EQ(file.Find(L"s", L"k", entry), rc::Ok) << c.value;
+        EXPECT_EQ(entry->multiValue, !c.items.empty()) << c.value;
+        EXPECT_EQ(entry->items, c.items) << c.value;
+    }
+}
+
+TEST(LogConfigFile, SetValueKeepsTheInlineComment) {
+    LogConfigFile file;
+    file.Parse(L"[root]\n; level\nSeverity = Info ; was Info\nOther = a b");
+    LogConfigEntry* entry = nullptr;
+    EXPECT_EQ(file.Find(L"Root", L"Severity", entry), logcfg::NotFound);
+    EXPECT_EQ(file.Find(L"root", L"severity", entry), logcfg::NotFound);
+    ASSERT_EQ(file.Find(L"root", L"Other", entry), rc::Ok);
+    LogConfigFile::SetValue(*entry, L"x y z");
+    EXPECT_FALSE(entry->multiValue);
+    ASSERT_EQ(file.Find(L"root", L"Severity", entry), rc::Ok);
+    LogConfigFile::SetValue(*entry, L"DEBUG");
+    EXPECT_EQ(file.Text(), L"[root]\r\nOther = x y z\r\n; level\r\nSeverity = DEBUG ; was Info\r\n");
+}
+
+TEST(LogConfigFile, BytesDecodedByTheirMark) {
+    struct Case {
+        std::string bytes;
+        ResultCode code;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {std::string("\xFF\xFE[\0s\0]\0", 8), rc::Ok, L"[s]"},
+        {std::string("\xFE\xFF\0[\0\xE9", 6), rc::Ok, L"[\u00E9"},
+        {"\xEF\xBB\xBF\xC3\xA9\xFFx", rc::Ok, L"\u00E9\uFFFDx"},
+        {"\xE9\x80\x81", rc::Ok, L"\u00E9\u20AC\u0081"},
+        {"\xFF\xFE[\0s", rc::BadLength, L"unchanged"},
+        {std::string("a\0b", 3), rc::Ok, std::wstring(L"a\0b", 3)},
+    };
+    for (const Case& c : cases) {
+        std::wstring text = L"unchanged";
+        EXPECT_EQ(DecodeConfigText(c.bytes, text), c.code) << c.bytes;
+        EXPECT_EQ(text, c.text) << c.bytes;
+    }
+}
+
+// Lines drawn from the shapes a configuration file has, well and badly formed.
+std::wstring RandomConfig(std::mt19937& random) {
+    static const wchar_t* const kLines[] = {
+        L"", L"  ", L";", L"; note", L";x", L"[a]", L"[b] ;hb", L"[B]", L"[a", L"[]",
+        L"k=1", L"k = \"q r\" ;c", L"K=v w", L"m=", L"m = \"open", L"n = \"a\"b", L"= bare",
+        L"\tp=\"a\\\"b\";", L"junk", L"x=y;", L"[c];",
+    };
+    static const wchar_t* const kEnds[] = {L"\r\n", L"\n", L"\r"};
+    std::wstring text;
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) {
+        text += kLines[random() % std::size(kLines)];
+        text += kEnds[random() % std::size(kEnds)];
+    }
+    return text;
+}
+
+bool SameContent(const LogConfigFile& a, const LogConfigFile& b) {
+    if (a.Sections().size() != b.Sections().size()) return false;
+    for (const auto& [name, section] : a.Sections()) {
+        const auto other = b.Sections().find(name);
+        if (other == b.Sections().end() || other->second.comment != section.comment ||
+            other->second.entries.size() != section.entries.size()) {
+            return false;
+        }
+        for (const auto& [key, entry] : section.entries) {
+            const auto match = other->second.entries.find(key);
+            if (match == other->second.entries.end()) return false;
+            const LogConfigEntry& e = match->second;
+            if (e.rawValue != entry.rawValue || e.items != entry.items ||
+                e.comment != entry.comment || e.inlineComment != entry.inlineComment) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+TEST(LogConfigFile, LoadSaveLoadKeepsTheContentAndSavingAgainChangesNoByte) {
+    std::mt19937 random(1234);
+    for (int round = 0; round < 2000; ++round) {
+        const std::wstring text = RandomConfig(random);
+        LogConfigFile first;
+        first.Parse(text);
+        const std::wstring saved = first.Text();
+        LogConfigFile second;
+        second.Parse(saved);
+        ASSERT_TRUE(SameContent(first, second)) << "round " << round;
+        ASSERT_TRUE(second.ParseErrors().empty()) << "round " << round;
+        ASSERT_EQ(second.Text(), saved) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace qor
