@@ -2,7 +2,7 @@
 import pytest
 
 from texts import (BANNER, DEBUG_DISABLED, DEBUG_ENABLED, EXPERT_MENU, HELP, MAIN_MENU,
-                   NOT_SUPPORTED, UNFINISHED, error_report)
+                   NOT_SUPPORTED, error_report)
 
 M, E = MAIN_MENU, EXPERT_MENU
 
@@ -36,7 +36,8 @@ def test_main_menu_keys_typed_ahead(wine, tmp_path):
 @pytest.mark.parametrize("key", [b"3", b"9"])
 def test_expert_action_keys_return_to_the_main_menu(wine, key):
     out = wine.run(stdin=b"6" + key + b"q")
-    assert out.text == BANNER + M + E + UNFINISHED + M
+    # No suite here: the configuration module's folder is not found.
+    assert out.text == BANNER + M + E + error_report(0xE0010013) + M
 
 
 def test_expert_back_and_unlisted_keys(wine):
@@ -54,8 +55,8 @@ def test_end_of_input_ends_the_menus(wine, stdin):
 
 
 def test_repair_gives_its_code(wine):
-    out = wine.run("-repairinfcache", stdin=b"q")
-    assert out.text == BANNER + UNFINISHED
+    out = wine.run("-repairinfcache", stdin=b"q")  # Wine reports Windows 7 by default
+    assert out.text.startswith(BANNER + "\nChecking OS version...failed.\n")
     assert out.exit_code == NOT_SUPPORTED
 
 

@@ -52,7 +52,6 @@ def error_code_report(code: int) -> str:
 
 
 NOT_SUPPORTED = 0xE0010054
-UNFINISHED = error_code_report(NOT_SUPPORTED)
 
 
 def error_report(code: int) -> str:
