@@ -46,11 +46,6 @@ EXPERT_MENU = (
     "===================================\n")
 
 
-def error_code_report(code: int) -> str:
-    return (f"Error caught - 0x{code:x}.\n"
-            "Please provide it to your Technical Support contact.\n")
-
-
 NOT_SUPPORTED = 0xE0010054
 
 
