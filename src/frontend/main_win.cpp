@@ -28,6 +28,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 return qor::ZipDirectoryTree(source, archive, verbose, console);
             },
+            qor::SteadyMilliseconds(),
         });
     };
 }
