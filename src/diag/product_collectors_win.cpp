@@ -2,6 +2,7 @@
 
 #include "diag/command_captures.h"
 #include "diag/file_collectors.h"
+#include "diag/file_versions.h"
 #include "diag/firewall_driver_win.h"
 #include "diag/gathering_sources_win.h"
 #include "platform/os_version.h"
@@ -67,6 +68,10 @@ Collectors ProductCollectors() {
     collectors.filteringPlatform = CaptureCollector([](Target t, Context) {
         return DumpFilteringPlatform(t, GetOsVersionRecord().IsVistaOrLater());
     });
+
+    collectors.fileVersions = [](const RunContext& context, std::wstring& text) {
+        return DumpFileVersions(text, context.installDirectory);
+    };
 
     // Logs, configuration and INF files.
     collectors.configFiles = [](const RunContext& context, std::wstring&) {
