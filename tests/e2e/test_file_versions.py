@@ -21,7 +21,7 @@ def verdump(suite, tmp_path_factory):
     finally:
         notes.unlink()
     assert out.exit_code == 0, out.text
-    assert "QOR versions...OK\n" in out.text
+    assert "QOR versions...OK\n" in out.text, [l for l in out.text.split("\n") if "QOR" in l]
     with zipfile.ZipFile(target) as archive:
         raw = archive.read("verdump.txt")
     assert raw.startswith(b"\xff\xfe")
