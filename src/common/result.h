@@ -23,10 +23,14 @@ inline constexpr ResultCode PathNotFound = SuiteError(0x3E);
 inline constexpr ResultCode InvalidHandle = SuiteError(0x3F);
 inline constexpr ResultCode EmptyPath = SuiteError(0x40);
 inline constexpr ResultCode BufferTooSmall = SuiteError(0x44);
+inline constexpr ResultCode InvalidData = SuiteError(0x45);
 inline constexpr ResultCode NoMoreEntries = SuiteError(0x46);
 inline constexpr ResultCode BadLength = SuiteError(0x49);
+inline constexpr ResultCode NotFound = SuiteError(0x4C);
 inline constexpr ResultCode NotSupported = SuiteError(0x54);
 inline constexpr ResultCode InvalidFunction = SuiteError(0x56);
+// A malformed image or an address outside the file's data (warning severity, still a failure).
+inline constexpr ResultCode MalformedImage = static_cast<ResultCode>(0xA0018FD8u);
 }  // namespace rc
 
 constexpr bool Failed(ResultCode code) noexcept { return code < 0; }

@@ -4,6 +4,7 @@
 #include "diag/command_captures.h"
 #include "diag/connection_table_win.h"
 #include "diag/file_collectors.h"
+#include "diag/file_versions.h"
 #include "diag/firewall_driver_win.h"
 #include "diag/firewall_state.h"
 #include "diag/gathering_sources_win.h"
@@ -93,6 +94,10 @@ Collectors ProductCollectors(Console& console, LogSink& log) {
 
     collectors.firewallState = [](const RunContext& context, std::wstring& text) {
         return DumpFirewallState(context.installDirectory, text);
+    };
+
+    collectors.fileVersions = [](const RunContext& context, std::wstring& text) {
+        return DumpFileVersions(text, context.installDirectory);
     };
 
     // Logs, configuration and INF files.

@@ -62,6 +62,9 @@ private:
 [[nodiscard]] ResultCode CreateExclusive(const std::wstring& path, File& out) noexcept;
 // Read only, others may read too, the file must exist.
 [[nodiscard]] ResultCode OpenForReading(const std::wstring& path, File& out) noexcept;
+// As OpenForReading, through the native open: others may only read, so a file that another
+// process has open for writing gives a sharing failure.
+[[nodiscard]] ResultCode OpenNativeForReading(const std::wstring& path, File& out) noexcept;
 // Read and write, no sharing, created when missing and not truncated.
 [[nodiscard]] ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept;
 // Write only, no sharing; an existing object is a failure.

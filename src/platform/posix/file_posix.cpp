@@ -107,6 +107,10 @@ ResultCode OpenForReading(const std::wstring& path, File& out) noexcept {
     return Open(path, O_RDONLY, out);
 }
 
+ResultCode OpenNativeForReading(const std::wstring& path, File& out) noexcept {
+    return OpenForReading(path, out);
+}
+
 ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept {
     return Open(path, O_RDWR | O_CREAT, out);
 }

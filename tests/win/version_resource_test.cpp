@@ -1,0 +1,152 @@
+// The version resource reader against images made from resource scripts and against what the
+// system's own version functions report for every image of the system directories.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/dir_enum.h"
+#include "platform/version_resource.h"
+#include "platform/win/unique_handle_win.h"
+
+namespace qor {
+namespace {
+
+std::wstring BesideTests(const std::wstring& name) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self, length);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
+}
+
+struct SystemVersion {
+    bool found = false;
+    std::wstring text;     // the fixed file version
+    std::vector<BYTE> block;
+};
+
+SystemVersion ReadWithSystem(const std::wstring& path) {
+    SystemVersion out;
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return out;
+    out.block.resize(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, out.block.data())) return out;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (!VerQueryValueW(out.block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+        return out;
+    }
+    wchar_t text[64];
+    std::swprintf(text, 64, L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                  LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                  LOWORD(fixed->dwFileVersionLS));
+    out.found = true;
+    out.text = text;
+    return out;
+}
+
+// The value of `key` in the string table that our reading chose; false when the system's
+// reading holds no such table (it chose another language of the resource).
+bool SystemString(SystemVersion& version, const FileVersionInfo& info, const wchar_t* key,
+                  std::wstring& out) {
+    wchar_t query[80];
+    std::swprintf(query, 80, L"\\StringFileInfo\\%04x%04x\\%ls", info.language, info.codePage,
+                  key);
+    wchar_t* value = nullptr;
+    UINT chars = 0;
+    if (!VerQueryValueW(version.block.data(), query, reinterpret_cast<void**>(&value), &chars) ||
+        value == nullptr) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+// A 16-bit image, whose version the system reads and ours, for Portable Executables only,
+// does not.
+bool IsSixteenBitImage(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    BYTE header[0x40];
+    DWORD read = 0;
+    if (!file || !ReadFile(file.Get(), header, sizeof header, &read, nullptr) ||
+        read != sizeof header) {
+        return false;
+    }
+    const DWORD at = *reinterpret_cast<const DWORD*>(header + 0x3C);
+    BYTE signature[2] = {};
+    if (SetFilePointer(file.Get(), static_cast<LONG>(at), nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER ||
+        !ReadFile(file.Get(), signature, 2, &read, nullptr)) {
+        return false;
+    }
+    return read == 2 && signature[0] == 'N' && signature[1] == 'E';
+}
+
+TEST(VersionResourceWin, FileOpenForWritingElsewhereIsRefused) {
+    const std::wstring path = BesideTests(L"standard.dll");
+    FileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    VersionResourceReader reader;
+    EXPECT_EQ(reader.OpenForVersion(path), ResultFromWin32(ERROR_SHARING_VIOLATION));
+    writer.Reset();
+    EXPECT_EQ(reader.OpenForVersion(path), rc::Ok);
+}
+
+// Our reading and the system's agree on the fixed version and the company name; false when
+// either has no version to compare.
+bool AgreesWithSystem(const std::wstring& path) {
+    SystemVersion system = ReadWithSystem(path);
+    VersionResourceReader reader;
+    std::wstring version;
+    ResultCode result = reader.OpenForVersion(path);
+    if (Succeeded(result)) result = reader.GetFileVersionText(version);
+    if (result == rc::MalformedImage && IsSixteenBitImage(path)) return false;
+    EXPECT_EQ(Succeeded(result), system.found) << path << L" " << result;
+    if (!system.found || Failed(result)) return false;
+    EXPECT_EQ(version, system.text) << path;
+    FileVersionInfo info;
+    std::wstring company;
+    if (reader.ReadStrings(info) == rc::Ok &&
+        SystemString(system, info, L"CompanyName", company)) {
+        EXPECT_EQ(info.texts[version_text::CompanyName], company) << path;
+    }
+    return true;
+}
+
+// The images of the resource scripts (the system picks a resource language of its own, so the
+// image with two languages is left out) and every program and library of the system
+// directories, 64-bit and 32-bit.
+TEST(VersionResourceWin, AgreesWithTheSystem) {
+    for (const wchar_t* image : {L"standard.dll", L"no_strings.dll", L"short_key.dll",
+                                 L"lower_case.dll"}) {
+        EXPECT_TRUE(AgreesWithSystem(BesideTests(image))) << image;
+    }
+    wchar_t windows[MAX_PATH];
+    ASSERT_NE(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    int compared = 0, images = 0;
+    for (const wchar_t* folder : {L"\\system32", L"\\syswow64"}) {
+        for (const wchar_t* mask : {L"*.dll", L"*.exe"}) {
+            fs::DirectoryEnumerator listing;
+            if (listing.Open(std::wstring(windows) + folder, mask, fs::kinds::Files) != rc::Ok) {
+                continue;
+            }
+            fs::DirectoryEntry entry;
+            while (listing.Next(entry) == rc::Ok) {
+                ++images;
+                if (AgreesWithSystem(entry.fullPath)) ++compared;
+            }
+        }
+    }
+    std::printf("%d images, %d with a version compared\n", images, compared);
+    EXPECT_GT(compared, 200);
+}
+
+}  // namespace
+}  // namespace qor
