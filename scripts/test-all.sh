@@ -12,7 +12,7 @@ for preset in host win64 win32; do
 done
 
 ctest --preset host
-scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-45}"
+scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-20}"
 ctest --preset win64
 ctest --preset win32
 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e
