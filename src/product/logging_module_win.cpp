@@ -4,15 +4,6 @@
 #include "platform/win/proc_address_win.h"
 
 namespace qor {
-namespace {
-
-}  // namespace
-
-void WinLoggingModule::LibraryFreer::operator()(HMODULE module) const {
-    const DWORD lastError = GetLastError();
-    FreeLibrary(module);
-    SetLastError(lastError);
-}
 
 WinLoggingModule::~WinLoggingModule() {
     if (object_ && release_) release_(object_);
@@ -20,11 +11,11 @@ WinLoggingModule::~WinLoggingModule() {
 
 ResultCode WinLoggingModule::Load(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, L"qorlogx.dll");
-    UniqueLibrary library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    LibraryHandle library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) return ResultFromWin32(GetLastError());
-    const auto get = LookupExport<logabi::GetLogObjectFn>(library.get(), "QorGetLogObject");
+    const auto get = LookupExport<logabi::GetLogObjectFn>(library.Get(), "QorGetLogObject");
     if (!get) return ResultFromWin32(GetLastError());
-    const auto release = LookupExport<logabi::ReleaseLogObjectFn>(library.get(), "QorReleaseLogObject");
+    const auto release = LookupExport<logabi::ReleaseLogObjectFn>(library.Get(), "QorReleaseLogObject");
     if (!release) return ResultFromWin32(GetLastError());
 
     logabi::LogObject* object = nullptr;

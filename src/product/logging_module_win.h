@@ -1,11 +1,10 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
-
 #include "product/log_sink.h"
 #include "product/logging_attach.h"
 #include "platform/win/log_object_abi.h"
+#include "platform/win/unique_handle_win.h"
 
 namespace qor {
 
@@ -27,15 +26,10 @@ public:
                const std::wstring& message) noexcept override;
 
 private:
-    struct LibraryFreer {
-        void operator()(HMODULE module) const;
-    };
-    using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
-
     template <typename Fn>
     Fn Operation(int place) const;
 
-    UniqueLibrary library_;
+    LibraryHandle library_;
     logabi::ReleaseLogObjectFn release_ = nullptr;
     logabi::LogObject* object_ = nullptr;
 };
