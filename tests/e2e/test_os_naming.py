@@ -1,7 +1,6 @@
 """The operating-system record and its display name under the versions Wine imitates."""
 import pytest
 
-WINE_KEY = "HKCU\\Software\\Wine"
 W = "Microsoft(R) Windows(R)"
 
 # Wine version setting -> (version, service pack, {product type: name}, predicates
@@ -26,26 +25,6 @@ PREDICATES = ("xp", "xporlater", "server2003", "vista", "win8")
 WIN32_CASES = {"winxp64": (W + " Server 2003, 5.2.3790 Service Pack 2 Build 3790", "01000")}
 
 
-@pytest.fixture(scope="module")
-def versioned(wine):
-    """Sets the Windows version of the prefix per test; the setting found is put back."""
-    found = wine.wine("reg", "query", WINE_KEY, "/v", "Version")
-    original = None
-    if found.returncode == 0:
-        original = found.stdout.split("REG_SZ")[-1].strip()
-
-    def set_version(version):
-        done = wine.wine("reg", "add", WINE_KEY, "/v", "Version", "/d", version, "/f")
-        assert done.returncode == 0, done.stdout
-        return wine
-
-    yield set_version
-    if original is None:
-        wine.wine("reg", "delete", WINE_KEY, "/v", "Version", "/f")
-    else:
-        set_version(original)
-
-
 def probe(wine) -> dict:
     out = wine.run_program(wine.build.tests / "os_name_probe.exe")
     fields = dict(line.split("=", 1) for line in out.text.splitlines())
@@ -54,10 +33,10 @@ def probe(wine) -> dict:
 
 
 @pytest.mark.parametrize("version", CASES)
-def test_record_and_name_follow_the_reported_version(versioned, version):
+def test_record_and_name_follow_the_reported_version(wine, version):
     numbers, service_pack, names, predicates = CASES[version]
-    session = versioned(version)
-    fields = probe(session)
+    with wine.windows_version(version):
+        fields = probe(wine)
 
     assert (fields["init"], fields["again"], fields["filled"]) == ("0x00000000", "0x00000000", "1")
     assert fields["version"].startswith(numbers) and fields["version"].endswith(".0")
@@ -66,12 +45,12 @@ def test_record_and_name_follow_the_reported_version(versioned, version):
     product_type = int(fields["producttype"])
     assert product_type in names, fields
     name = names[product_type].format(build=build)
-    if not session.build.is64:
+    if not wine.build.is64:
         name = name.replace(" (64-bit)", " (32-bit)")
         name, predicates = WIN32_CASES.get(version, (name, predicates))
     assert fields["name"] == name
 
-    if session.build.is64:
+    if wine.build.is64:
         assert fields["class"] == "2" and fields["x64"] == "1"
     else:
         assert fields["class"] == "1" and fields["x64"] == "0"

@@ -36,28 +36,22 @@ public:
     ResultCode ReadString(const std::wstring& path, const std::wstring& name,
                           std::wstring& out) override {
         const Value* value = nullptr;
-        if (const ResultCode code = Lookup(path, name, reg_type::String, value); Failed(code)) {
-            return code;
-        }
-        out = value->text;
-        return rc::Ok;
+        const ResultCode code = Lookup(path, name, reg_type::String, value);
+        if (Succeeded(code)) out = value->text;
+        return code;
     }
     ResultCode ReadDword(const std::wstring& path, const std::wstring& name,
                          std::uint32_t& out) override {
         const Value* value = nullptr;
-        if (const ResultCode code = Lookup(path, name, reg_type::Dword, value); Failed(code)) {
-            return code;
-        }
-        return DecodeRegistryDword(value->type, value->data, out);
+        const ResultCode code = Lookup(path, name, reg_type::Dword, value);
+        return Failed(code) ? code : DecodeRegistryDword(value->type, value->data, out);
     }
     ResultCode ReadBinary(const std::wstring& path, const std::wstring& name,
                           std::vector<std::uint8_t>& out) override {
         const Value* value = nullptr;
-        if (const ResultCode code = Lookup(path, name, reg_type::Binary, value); Failed(code)) {
-            return code;
-        }
-        out = value->data;
-        return rc::Ok;
+        const ResultCode code = Lookup(path, name, reg_type::Binary, value);
+        if (Succeeded(code)) out = value->data;
+        return code;
     }
     ResultCode WriteString(const std::wstring& path, const std::wstring& name,
                            const std::wstring& value) override {
@@ -65,12 +59,9 @@ public:
     }
     ResultCode WriteDword(const std::wstring& path, const std::wstring& name,
                           std::uint32_t value) override {
-        return Write(path, name,
-                     Value{reg_type::Dword,
-                           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                            static_cast<std::uint8_t>(value >> 16),
-                            static_cast<std::uint8_t>(value >> 24)},
-                           {}});
+        std::vector<std::uint8_t> bytes(4);
+        for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+        return Write(path, name, Value{reg_type::Dword, bytes, {}});
     }
     ResultCode WriteBinary(const std::wstring& path, const std::wstring& name,
                            const std::vector<std::uint8_t>& value) override {

@@ -19,10 +19,8 @@ TEST(FormatError, ValuesInOrderAndInnerChain) {
     std::wstring text = L"keep:";
     ASSERT_EQ(FormatError(text, L"P: ", record), 0);
     EXPECT_EQ(text, L"keep:P: e0010002 %NAME% = \"QorTdiA\", %CHECK_POINT% = \"3\"\nP: e001003d");
-}
 
-TEST(FormatError, CodeIsAlwaysEightDigits) {
-    std::wstring text;
+    text.clear();  // always eight digits
     ASSERT_EQ(FormatError(text, L"", QorException(0x1F)), 0);
     EXPECT_EQ(text, L"0000001f");
 }
