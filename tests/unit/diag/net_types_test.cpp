@@ -21,13 +21,6 @@ TEST(NetTypes, GuidParsesAndPrintsInLowerCase) {
     EXPECT_EQ(GuidText(std::nullopt), L"");
 }
 
-TEST(NetTypes, PhysicalAddressText) {
-    const std::uint8_t bytes[] = {0x00, 0x1a, 0x2B, 0xff, 0x04, 0x5c, 0x01, 0x02};
-    EXPECT_EQ(PhysicalAddressText(bytes, 6), L"00-1a-2b-ff-04-5c");
-    EXPECT_EQ(PhysicalAddressText(bytes, 8), L"00-1a-2b-ff-04-5c-01-02");
-    EXPECT_EQ(PhysicalAddressText(bytes, 0), L"");
-}
-
 IpAddress V6(std::initializer_list<unsigned> groups) {
     std::array<std::uint8_t, 16> bytes{};
     std::size_t i = 0;
