@@ -99,32 +99,25 @@ private:
     }
 };
 
-TEST(CopyMatchingFiles, CopiesMatchingFilesOnlyAndReplacesOldCopies) {
+TEST(CopyMatchingFiles, CopiesMatchingFilesOnlyReplacesOldCopiesAndChecksItsPaths) {
     test::ScratchDirectory scratch;
     const std::wstring source = MakeDirs(scratch.Path(), L"src");
-    Touch(source, {L"a.log", L"B.LOG", L"a.log.1", L"notes.txt"});
+    Touch(source, {L"B.LOG", L"a.log.1", L"notes.txt"});
+    WriteBytes(JoinPath(source, L"a.log"), "new");
     MakeDirs(source, L"dir.log");
     const std::wstring target = scratch / L"out";
-    WriteBytes(JoinPath(source, L"a.log"), "new");
-
     ASSERT_EQ(CopyMatchingFiles(source, target, L"*.log"), rc::Ok);
     EXPECT_EQ(List(target, true), (Names{L"B.LOG", L"a.log"}));
     WriteBytes(JoinPath(target, L"a.log"), "old");
     ASSERT_EQ(CopyMatchingFiles(source, target, L"*.log"), rc::Ok);
     EXPECT_EQ(ReadBytes(JoinPath(target, L"a.log")), "new");
-
     ASSERT_EQ(CopyMatchingFiles(source, target), rc::Ok);  // "*.*" by default
     EXPECT_EQ(List(target, true), (Names{L"B.LOG", L"a.log", L"a.log.1", L"notes.txt"}));
-}
 
-TEST(CopyMatchingFiles, ReportsNothingCopiedAndBadPaths) {
-    test::ScratchDirectory scratch;
-    const std::wstring source = MakeDirs(scratch.Path(), L"src");
-    Touch(source, {L"a.txt"});
-    EXPECT_EQ(CopyMatchingFiles(source, scratch / L"out", L"*.inf"), rc::NoMoreEntries);
-    EXPECT_TRUE(fs::IsDirectory(scratch / L"out"));  // made before the listing
+    EXPECT_EQ(CopyMatchingFiles(source, scratch / L"none", L"*.inf"), rc::NoMoreEntries);
+    EXPECT_TRUE(fs::IsDirectory(scratch / L"none"));  // made before the listing
     EXPECT_EQ(CopyMatchingFiles(scratch / L"missing", scratch / L"out2"), rc::ArgumentMissing);
-    EXPECT_EQ(CopyMatchingFiles(JoinPath(source, L"a.txt"), scratch / L"out2"),
+    EXPECT_EQ(CopyMatchingFiles(JoinPath(source, L"a.log"), scratch / L"out2"),
               rc::ArgumentMissing);
     EXPECT_EQ(CopyMatchingFiles(L"", scratch / L"out2"), rc::ArgumentMissing);
     EXPECT_EQ(CopyMatchingFiles(source, L""), rc::ArgumentMissing);
@@ -149,20 +142,6 @@ protected:
         sources.allUsers = MakeDirs(scratch.Path(), L"data");
         work = MakeDirs(scratch.Path(), L"work");
     }
-    Names Enumerate(const wchar_t* subPath, const wchar_t* product) {
-        ProductFolderEnumerator folders(sources);
-        EXPECT_EQ(folders.Start(subPath, product, L"2014"), rc::Ok);
-        Names found;
-        std::wstring folder;
-        ResultCode result;
-        while ((result = folders.Current(folder)) == rc::Ok) {
-            found.push_back(folder);
-            folders.Advance();
-        }
-        EXPECT_EQ(result, rc::EndOfEntries);
-        folders.Release();
-        return found;
-    }
 
     test::ScratchDirectory scratch;
     FakeGatheringSources sources;
@@ -184,14 +163,21 @@ TEST_F(GatheringTest, ProductFoldersComeInProfileOrderAndOnlyWhenTheyExist) {
                             L"%USERPROFILE%\\Roaming");
     sources.AddProfile(L"S-1-5-18", L"");  // hive not loaded
 
-    EXPECT_EQ(Enumerate(L"log", L"Qor2014"),
-              (Names{allLog, bobLocal, aliceLocal, aliceRoaming}));
+    ProductFolderEnumerator folders(sources);
+    ASSERT_EQ(folders.Start(L"log", L"Qor2014", L"2014"), rc::Ok);
+    Names found;
+    std::wstring folder;
+    ResultCode result;
+    for (; (result = folders.Current(folder)) == rc::Ok; folders.Advance()) found.push_back(folder);
+    EXPECT_EQ(result, rc::EndOfEntries);
+    folders.Release();
+    EXPECT_EQ(found, (Names{allLog, bobLocal, aliceLocal, aliceRoaming}));
 
     // Without the suite and the profile list: nothing, and the end code at once.
     FakeGatheringSources bare;
     ProductFolderEnumerator none(bare);
     ASSERT_EQ(none.Start(L"log", L"Qor2014", L"2014"), rc::Ok);
-    std::wstring folder = L"kept";
+    folder = L"kept";
     EXPECT_EQ(none.Current(folder), rc::EndOfEntries);
     EXPECT_EQ(folder, L"kept");
 }
@@ -272,8 +258,6 @@ TEST_F(GatheringTest, ConfigAndInfFilesGoToTheirFolders) {
 TEST_F(GatheringTest, CatalogLogIsCopiedOnceAndNeverReplaced) {
     const std::wstring target = JoinPath(work, L"catdberr.txt");
     ASSERT_EQ(CollectCatalogLog(sources, work), rc::Ok);  // no dberr.txt
-    EXPECT_TRUE(List(work).empty());
-
     const std::wstring catroot = MakeDirs(sources.windows, L"System32\\catroot2");
     MakeDirs(catroot, L"dberr.txt");  // a directory of that name is no log
     ASSERT_EQ(CollectCatalogLog(sources, work), rc::Ok);
