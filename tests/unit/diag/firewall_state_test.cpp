@@ -21,18 +21,6 @@ public:
         bool terminated = true;
     };
 
-    FakeTree() {
-        values = {
-            {L"/Components/FW/State", {5, static_cast<std::uint32_t>(-3)}},
-            {L"/Components/FW/Flags", {6, 0xFFFFFFFF}},
-            {L"/Components/FW/ActiveArea", {12, 0, u""}},
-            {L"/Components/FW/ActiveAreaGuid", {12, 0, u"{G}"}},
-            {L"/Components/FW/ActiveAreaFPS", {6, 7}},
-            {L"/Components/RS/State", {5, 4}},
-            {L"/Components/IDP/State", {5, 2}},
-        };
-    }
-
     ResultCode GetRoot(ValueNode& root) override {
         if (Failed(rootCode)) return rootCode;
         root = Node(kRoot);
@@ -90,15 +78,21 @@ public:
         return rc::Ok;
     }
 
-    std::map<std::wstring, Value> values;
+    std::map<std::wstring, Value> values{
+        {L"/Components/FW/State", {5, static_cast<std::uint32_t>(-3)}},
+        {L"/Components/FW/Flags", {6, 0xFFFFFFFF}},
+        {L"/Components/FW/ActiveArea", {12, 0, u""}},
+        {L"/Components/FW/ActiveAreaGuid", {12, 0, u"{G}"}},
+        {L"/Components/FW/ActiveAreaFPS", {6, 7}},
+        {L"/Components/RS/State", {5, 4}},
+        {L"/Components/IDP/State", {5, 2}},
+    };
     // Answers by path, one used per call: the last one repeats.
     std::map<std::wstring, std::vector<ResultCode>> openAnswers, readAnswers;
-    ResultCode rootCode = rc::Ok;
-    ResultCode waitAnswer = rc::Ok;
+    ResultCode rootCode = rc::Ok, waitAnswer = rc::Ok;
     std::vector<std::wstring> opened;
     std::vector<std::uint32_t> waits;
-    int reconnects = 0;
-    int live = 0;  // nodes handed out and not released
+    int reconnects = 0, live = 0;  // live: nodes handed out and not released
     bool pendingOpen = false;
     std::function<void()> pendingRead;  // delivers the reply of a pending read
 
