@@ -54,10 +54,7 @@ V6 Groups(std::array<std::uint16_t, 8> groups) {
 }
 
 TEST(ConnectionTable, AddressTexts) {
-    const struct {
-        std::array<std::uint16_t, 8> groups;
-        const wchar_t* text;
-    } v6[] = {
+    const struct { std::array<std::uint16_t, 8> groups; const wchar_t* text; } v6[] = {
         {{0x2001, 0x0db8, 0, 0, 0, 0, 0, 1}, L"2001:0db8::1"},
         {{0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456}, L"fe80::020c:29ff:fe12:3456"},
         {{1, 0, 2, 0, 3, 0, 4, 0}, L"1::2:0:3:0:4:0"},
@@ -79,10 +76,7 @@ TEST(ConnectionTable, RecordsOfEachTable) {
     const V6 loopback = Groups({0, 0, 0, 0, 0, 0, 0, 1});
     const V6 link = Groups({0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456});
     const struct {
-        const char* name;
-        ConnectionTable table;
-        Bytes bytes;
-        const wchar_t* text;
+        const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text;
     } cases[] = {
         {"listener of process 4 on 445", ConnectionTable::Tcp4,
          TableBuilder().Dword(2).V4(0, 0, 0, 0).Port(445).V4(0, 0, 0, 0).Port(0).Dword(4).Table(1),
@@ -185,11 +179,8 @@ TEST(ConnectionTable, FourTablesInOrderGrowingAndFailingOnesSkippedAlone) {
 
 TEST(ConnectionTable, AvailabilityFollowsTheSystemVersion) {
     const struct {
-        bool filled;
-        std::uint32_t major, minor;
-        ProcessorClass cpu;
-        std::uint8_t productType, servicePack;
-        bool available;
+        bool filled; std::uint32_t major, minor; ProcessorClass cpu;
+        std::uint8_t productType, servicePack; bool available;
     } cases[] = {
         {false, 10, 0, ProcessorClass::X86, 1, 0, false},
         {true, 6, 0, ProcessorClass::X86, 1, 0, true},

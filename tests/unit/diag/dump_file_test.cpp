@@ -55,10 +55,17 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
     EXPECT_EQ(PackageName(t), L"qorfwdiag_2026_01_05_03_07.tmp");
     EXPECT_EQ(WorkDirectoryName(4294967295u), L"qorfwdiag4294967295");
 
-    test::ScratchDirectory dir;
-    const test::EnvironmentGuard guard{L"TMP", L"TEMP"};
-    test::UnsetEnvironment(L"TMP");
-    test::SetEnvironment(L"TEMP", dir.Path());
+    test::ScratchDirectory dir, profile;
+    const test::EnvironmentGuard guard{L"TMP", L"TEMP", L"USERPROFILE"};
+    for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) test::UnsetEnvironment(name);
+    std::wstring folder = L"untouched";
+    EXPECT_EQ(GetTempFolder(folder), rc::PathNotFound);
+    EXPECT_EQ(folder, L"untouched");
+    test::SetEnvironment(L"USERPROFILE", profile.Path());
+    ASSERT_EQ(GetTempFolder(folder), 0);
+    EXPECT_EQ(folder, profile.Path());
+
+    test::SetEnvironment(L"TEMP", dir.Path());  // before the profile
     std::wstring work;
     ASSERT_EQ(NameWorkDirectory(work), 0);
     EXPECT_EQ(work.rfind(JoinPath(dir.Path(), L"qorfwdiag"), 0), 0u) << work.size();
@@ -75,18 +82,6 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
     ASSERT_EQ(RemoveWorkDirectory(work), 0);
     EXPECT_FALSE(fs::IsDirectory(work));
     EXPECT_EQ(RemoveWorkDirectory(L""), rc::EmptyPath);
-}
-
-TEST(GetTempFolder, NoVariableSet) {
-    test::ScratchDirectory dir;
-    const test::EnvironmentGuard guard{L"TMP", L"TEMP", L"USERPROFILE"};
-    for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) test::UnsetEnvironment(name);
-    std::wstring folder = L"untouched";
-    EXPECT_EQ(GetTempFolder(folder), rc::PathNotFound);
-    EXPECT_EQ(folder, L"untouched");
-    test::SetEnvironment(L"USERPROFILE", dir.Path());
-    ASSERT_EQ(GetTempFolder(folder), 0);
-    EXPECT_EQ(folder, dir.Path());
 }
 
 }  // namespace

@@ -39,22 +39,18 @@ Names List(const std::wstring& directory, bool directories = false) {
     return names;
 }
 
-std::wstring MakeDirs(const std::wstring& root, const std::wstring& relative) {
-    std::wstring path = root;
-    std::size_t start = 0;
-    while (start <= relative.size()) {
-        const std::size_t end = std::min(relative.find(L'\\', start), relative.size());
+std::wstring MakeDirs(std::wstring path, const std::wstring& relative) {
+    for (std::size_t start = 0, end = 0; start <= relative.size(); start = end + 1) {
+        end = std::min(relative.find(L'\\', start), relative.size());
         path = JoinPath(path, relative.substr(start, end - start));
-        if (!fs::IsDirectory(path)) {
-            EXPECT_EQ(fs::MakeDirectory(path), rc::Ok);
-        }
-        start = end + 1;
+        EXPECT_TRUE(fs::IsDirectory(path) || fs::MakeDirectory(path) == rc::Ok);
     }
     return path;
 }
 
-void Touch(const std::wstring& directory, std::initializer_list<const wchar_t*> names) {
+std::wstring Touch(const std::wstring& directory, std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) WriteBytes(JoinPath(directory, name), "x");
+    return directory;
 }
 
 class FakeGatheringSources final : public GatheringSources {
@@ -183,13 +179,12 @@ TEST_F(GatheringTest, ProductFoldersComeInProfileOrderAndOnlyWhenTheyExist) {
 }
 
 TEST_F(GatheringTest, FullSetCopiesEachProductFolderIntoItsOwnSubFolder) {
-    const std::wstring allLog = MakeDirs(sources.allUsers, L"log");
-    Touch(allLog, {L"fw.log", L"app.log.1", L"fwlog.cfg", L"core.dmp"});
+    const std::wstring allLog = Touch(MakeDirs(sources.allUsers, L"log"),
+                                      {L"fw.log", L"app.log.1", L"fwlog.cfg", L"core.dmp"});
     const std::wstring alice = MakeDirs(scratch.Path(), L"alice");
-    const std::wstring aliceLog = MakeDirs(alice, L"Qor2014\\log");
-    Touch(aliceLog, {L"user.log"});
-    const std::wstring ruLogs = MakeDirs(alice, L"RUVAruz\\logs");
-    Touch(ruLogs, {L"setup.log", L"setup.cfg"});
+    const std::wstring aliceLog = Touch(MakeDirs(alice, L"Qor2014\\log"), {L"user.log"});
+    const std::wstring ruLogs =
+        Touch(MakeDirs(alice, L"RUVAruz\\logs"), {L"setup.log", L"setup.cfg"});
     sources.AddProfile(L"S-1-5-21-1", alice);
     sources.SetShellFolders(L"S-1-5-21-1", kShell, alice, L"");
     Touch(sources.temp, {L"ndisprot.log", L"x_qor9inst_y.txt", L"myqor.log", L"other.log"});

@@ -120,11 +120,7 @@ TEST(FirewallDriverService, NameFollowsVersionAndProcessor) {
 TEST(FirewallDriverQuery, TextIsTakenOnlyFromReturnedBytes) {
     const std::wstring mixed = L"line 1\n\x00DC" L"bersicht \x72B6\x614B \U0001F600 \xD800!\n";
     const std::wstring big(4996, L'x');  // 8 + 9992 bytes: more than the first 2048
-    const struct {
-        Answer answer;
-        std::wstring text;
-        std::uint32_t lastSize;
-    } cases[] = {
+    const struct { Answer answer; std::wstring text; std::uint32_t lastSize; } cases[] = {
         {Reporting(mixed), mixed, 2048},
         {Reporting(big), big, 10000},
         {Reporting(L""), L"", 2048},
@@ -155,10 +151,7 @@ TEST(FirewallDriverQuery, FailuresAndNonsenseSizesLeaveTheTextAlone) {
         return rc::InvalidFunction;
     };
     const struct {
-        const char* name;
-        Answer answer;
-        ResultCode startCode, expected;
-        std::size_t requests;
+        const char* name; Answer answer; ResultCode startCode, expected; std::size_t requests;
     } cases[] = {
         {"unallocatable size", AskingFor(0xFFFFFFFFu), rc::Ok, rc::OutOfMemory, 1},
         {"size below the header", AskingFor(2), rc::Ok, rc::BufferTooSmall, kDriverMaxRounds},

@@ -32,10 +32,7 @@ IpAddress V6(std::initializer_list<unsigned> groups) {
 }
 
 TEST(NetTypes, AddressText) {
-    const struct {
-        IpAddress address;
-        const wchar_t* text;
-    } cases[] = {
+    const struct { IpAddress address; const wchar_t* text; } cases[] = {
         {IpAddress::V4(192, 168, 0, 1), L"192.168.0.1"},
         {IpAddress::V4(0, 0, 0, 0), L"0.0.0.0"},
         {V6({0, 0, 0, 0, 0, 0, 0, 1}), L"::1"},
@@ -51,11 +48,7 @@ TEST(NetTypes, AddressText) {
 }
 
 TEST(NetTypes, MaskOfPrefixLength) {
-    const struct {
-        AddressFamily family;
-        unsigned length;
-        const wchar_t* text;
-    } cases[] = {
+    const struct { AddressFamily family; unsigned length; const wchar_t* text; } cases[] = {
         {AddressFamily::Ipv4, 24, L"255.255.255.0"}, {AddressFamily::Ipv4, 0, L"0.0.0.0"},
         {AddressFamily::Ipv4, 20, L"255.255.240.0"}, {AddressFamily::Ipv4, 32, L"255.255.255.255"},
         {AddressFamily::Ipv4, 99, L"255.255.255.255"},

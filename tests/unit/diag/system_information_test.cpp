@@ -57,10 +57,7 @@ struct FakeVolume {
 
 class FakeVolumes final : public VolumeSource {
 public:
-    std::uint32_t FindFirst(std::wstring& volume) override {
-        next = 0;
-        return FindNext(volume);
-    }
+    std::uint32_t FindFirst(std::wstring& volume) override { next = 0; return FindNext(volume); }
     std::uint32_t FindNext(std::wstring& volume) override {
         if (next >= volumes.size()) return endError;
         volume = volumes[next++].name;
@@ -163,12 +160,8 @@ TEST(SystemInformation, LocalTimeCarriesTheSignOfTheZone) {
 
 TEST(SystemInformation, UserName) {
     const struct {
-        const char* name;
-        SidSummary sid;
-        bool loaded;
-        std::optional<std::wstring> account;
-        const wchar_t *environment, *user;
-        int lookups;
+        const char* name; SidSummary sid; bool loaded; std::optional<std::wstring> account;
+        const wchar_t *environment, *user; int lookups;
     } cases[] = {
         {"system", {5, {18}}, true, L"x", nullptr, L"SYSTEM", 0},
         {"local service", {5, {19}}, true, L"x", nullptr, L"LOCAL SERVICE", 0},
@@ -199,9 +192,7 @@ TEST(SystemInformation, UserName) {
 
 TEST(SystemInformation, ComputerName) {
     const struct {
-        const char* name;
-        const wchar_t *cluster, *computer, *active, *registered;
-        ResultCode code;
+        const char* name; const wchar_t *cluster, *computer, *active, *registered; ResultCode code;
         const wchar_t* result;
     } cases[] = {
         {"cluster name first", L"CLUSTER", L"NODE", L"A", L"R", rc::Ok, L"CLUSTER"},
@@ -236,12 +227,9 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
     FakeVolume noDevice = kTwoPaths;
     noDevice.deviceError = 2;
     const struct {
-        const char* name;
-        std::vector<FakeVolume> volumes;
-        std::uint32_t endError;
-        int blocks;
+        const char* name; std::vector<FakeVolume> volumes; std::uint32_t endError; int blocks;
         const wchar_t* message;
-    } cases[] = {  // the search's end is the whole dump's
+    } cases[] = {
         {"bad name", {kUnmounted, bad, kTwoPaths}, kErrorNoMoreFiles, 1,
          L"FindFirstVolumeW/FindNextVolumeW returned a bad path: \\\\?\\Volume{3333}\n"},
         {"device query fails", {noDevice, kUnmounted}, kErrorNoMoreFiles, 0,
