@@ -13,11 +13,7 @@
 namespace qor {
 namespace {
 
-struct Request {
-    std::uint32_t code = 0;
-    std::vector<std::uint8_t> input;
-    std::uint32_t outputSize = 0;
-};
+struct Request { std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize; };
 
 // Fills `output` (outputSize bytes) and says how many bytes it returned.
 using Answer = std::function<ResultCode(const Request&, std::uint8_t* output,
@@ -107,7 +103,6 @@ TEST(FirewallDriverService, NameFollowsVersionAndProcessor) {
         return FirewallDriverServiceName({.majorVersion = major, .minorVersion = minor,
                                           .processorClass = processor, .displayName = {}});
     };
-    EXPECT_EQ(name(5, 1, ProcessorClass::X86), L"QorTdiX");
     EXPECT_EQ(name(6, 1, ProcessorClass::Amd64), L"QorTdiA");
     EXPECT_EQ(name(5, 2, ProcessorClass::Ia64), L"QorTdiI");
     EXPECT_EQ(name(6, 2, ProcessorClass::Amd64), L"QorWfpA");

@@ -15,8 +15,7 @@ namespace {
 class FakeTree final : public ValueTreeConnection {
 public:
     struct Value {
-        std::uint32_t type;
-        std::uint32_t number = 0;
+        std::uint32_t type, number = 0;
         std::u16string text = u"";
         bool terminated = true;
     };

@@ -147,7 +147,7 @@ TEST(AdapterText, ShowsFlagsAndAddressesAsTheFirewallSeesThem) {
                 L"Flags: {}\nMAC Address:00-1a-2b-ff-04-5c-01-02\nIP Address:\n"},
         {extra, lanUp + L"\taddress:192.168.1.10, mask:0.0.0.0\n"
                         L"\taddress:fe80::1, mask:ffff:ffff:ffff:ffff::\n\taddress:, mask:\n"},
-        {ppp, L"Adapter name:Office\nDescription:Office\nWindows ID:Office\n"  // its own name
+        {ppp, L"Adapter name:Office\nDescription:Office\nWindows ID:Office\n"  // dial-up: its name
               L"System GUID:{00000000-1111-2222-3333-444455556666}\n"
               L"Flags: {Active, Dial-up, }\nMAC Address:\nIP Address:\n"},
     };

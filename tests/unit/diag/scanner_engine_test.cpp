@@ -164,7 +164,7 @@ ResultCode Dump(FakeEngine& engine, std::wstring& text) {
 // The bare name only ever as a full path in a trusted folder; the installation directory
 // only when none of them has the library.
 TEST(ScannerEngineClient, LoadOrder) {
-    const struct {  // `loads`: the path that succeeds; the own folder's is in the failures' table
+    const struct {  // `loads`: the path that succeeds
         const char* name; std::vector<std::wstring> trusted; std::wstring loads;
         ResultCode installCode; std::wstring installDirectory;
         std::vector<std::wstring> expected; ResultCode result;
