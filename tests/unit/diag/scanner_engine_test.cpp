@@ -196,56 +196,50 @@ TEST(ScannerEngineClient, LoadOrder) {
     }
 }
 
-TEST(ScannerEngineClient, FailuresBeforeAnyQueryWriteNothingAndUnload) {
+// The lines written before a failure, and every call after loading from the own folder.
+TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
+    const std::wstring create = L"create QorFwCoreSdkNoDelayed 0";
+    const std::vector<std::wstring> all{create, L"query 0", L"query 0", L"query 1", L"release",
+                                        L"unload"};
     const struct {
         const char* name; std::vector<std::string> missing; ResultCode createCode;
-        bool givesInstance; ResultCode expected;
+        bool givesInstance; int failingQuery, zeroTime; ResultCode expected; std::size_t lines;
+        std::vector<std::wstring> calls;
     } cases[] = {
-        {"required entry point missing", {"CoreSdkLiteSetTempPath"}, rc::Ok, true,
-         ResultFromWin32(127)},
-        {"creator missing", {"CoreSdkLiteGetInstanceNamespace_V2"}, rc::Ok, true, rc::NotSupported},
-        {"other optional ones missing: three lines from selectors 0, 0, 1",
-         {"CoreSdkLiteCreateNamespace_V4", "CoreSdkLiteSetAviLoaderName"}, rc::Ok, true, rc::Ok},
-        {"creator fails", {}, rc::OutOfMemory, true, rc::OutOfMemory},
-        {"no instance", {}, rc::Ok, false, static_cast<ResultCode>(0xE0010045)},
+        {"required entry point missing", {"CoreSdkLiteSetTempPath"}, rc::Ok, true, -1, -1,
+         ResultFromWin32(127), 0, {L"unload"}},
+        {"creator missing", {"CoreSdkLiteGetInstanceNamespace_V2"}, rc::Ok, true, -1, -1,
+         rc::NotSupported, 0, {L"unload"}},
+        {"other optional ones missing: selectors 0, 0, 1",
+         {"CoreSdkLiteCreateNamespace_V4", "CoreSdkLiteSetAviLoaderName"}, rc::Ok, true, -1, -1,
+         rc::Ok, 3, all},
+        {"creator fails", {}, rc::OutOfMemory, true, -1, -1, rc::OutOfMemory, 0,
+         {create, L"unload"}},
+        {"no instance", {}, rc::Ok, false, -1, -1, static_cast<ResultCode>(0xE0010045), 0,
+         {create, L"unload"}},
+        {"second query fails", {}, rc::Ok, true, 1, -1, rc::InvalidFunction, 0,
+         {create, L"query 0", L"query 0", L"release", L"unload"}},
+        {"zero time", {}, rc::Ok, true, -1, 1, static_cast<ResultCode>(0xE0010064), 1, all},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeEngine engine;
         engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
         engine.missing = c.missing;
         engine.createCode = c.createCode;
         engine.givesInstance = c.givesInstance;
+        if (c.failingQuery >= 0) engine.queryCodes[c.failingQuery] = rc::InvalidFunction;
+        if (c.zeroTime >= 0) engine.times[c.zeroTime] = 0;
         std::wstring text;
-        EXPECT_EQ(c.expected, Dump(engine, text)) << c.name;
-        EXPECT_EQ(Succeeded(c.expected) ? kThreeLines : L"", text) << c.name;
-        EXPECT_EQ(0, engine.liveLibraries) << c.name;
-        EXPECT_EQ(L"unload", engine.calls.back()) << c.name;
-        if (Succeeded(c.expected)) {
-            EXPECT_EQ((std::vector<std::wstring>{kOwnFolder, L"create QorFwCoreSdkNoDelayed 0",
-                                                 L"query 0", L"query 0", L"query 1", L"release",
-                                                 L"unload"}),
-                      engine.calls);
-        }
+        EXPECT_EQ(c.expected, Dump(engine, text));
+        std::size_t end = 0;
+        for (std::size_t i = 0; i < c.lines; ++i) end = kThreeLines.find(L'\n', end) + 1;
+        EXPECT_EQ(kThreeLines.substr(0, end), text);
+        EXPECT_EQ(0, engine.liveLibraries);
+        std::vector<std::wstring> calls{kOwnFolder};
+        calls.insert(calls.end(), c.calls.begin(), c.calls.end());
+        EXPECT_EQ(calls, engine.calls);
     }
-}
-
-TEST(ScannerEngineClient, AFailingQueryWritesNothingAZeroTimeKeepsTheLinesBefore) {
-    FakeEngine engine;
-    engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
-    engine.queryCodes[1] = rc::InvalidFunction;
-    std::wstring text;
-    EXPECT_EQ(rc::InvalidFunction, Dump(engine, text));
-    EXPECT_EQ(L"", text);
-    EXPECT_EQ((std::vector<std::wstring>{L"query 0", L"query 0", L"release", L"unload"}),
-              std::vector<std::wstring>(engine.calls.end() - 4, engine.calls.end()));
-
-    FakeEngine zeroTime;
-    zeroTime.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
-    zeroTime.times[1] = 0;
-    text.clear();
-    EXPECT_EQ(static_cast<ResultCode>(0xE0010064), Dump(zeroTime, text));
-    EXPECT_EQ(kThreeLines.substr(0, kThreeLines.find(L'\n') + 1), text);
-    EXPECT_EQ(0, zeroTime.liveLibraries);
 }
 
 }  // namespace
