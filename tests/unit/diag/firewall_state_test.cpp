@@ -120,32 +120,31 @@ TEST(DumpFirewallState, ThreeLinesFromTheSevenValuesInOrder) {
 
 TEST(DumpFirewallState, AnyFailureLeavesTheTextAloneAndReleasesNodes) {
     const ResultCode lost = kConnectionLost;
-    struct Case {
-        const char* name; void (*arrange)(FakeTree&); ResultCode expected; std::size_t opened;
+    const ResultCode pending = kReplyPending;
+    struct Case {  // `wait`: the answer to every wait for a reply
+        const char* name; void (*arrange)(FakeTree&); ResultCode wait, expected;
+        std::size_t opened;
     } cases[] = {
         {"missing IDP state", [](FakeTree& t) { t.values.erase(L"/Components/IDP/State"); },
-         static_cast<ResultCode>(0xE001004C), 7},
-        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::PathNotFound, 0},
+         rc::Ok, static_cast<ResultCode>(0xE001004C), 7},
+        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::Ok, rc::PathNotFound,
+         0},
         {"open fails", [](FakeTree& t) { t.openAnswers[L"/Components/FW/Flags"] = {rc::BadLength}; },
-         rc::BadLength, 2},
+         rc::Ok, rc::BadLength, 2},
         {"read pending forever",
-         [](FakeTree& t) {
-             t.readAnswers[L"/Components/RS/State"] = {kReplyPending};
-             t.waitAnswer = kReplyPending;
-         },
+         [](FakeTree& t) { t.readAnswers[L"/Components/RS/State"] = {pending}; }, pending,
          kReplyTimeout, 6},
         {"open pending forever",
-         [](FakeTree& t) {
-             t.openAnswers[L"/Components/FW/State"] = {kReplyPending};
-             t.waitAnswer = kReplyPending;
-         },
+         [](FakeTree& t) { t.openAnswers[L"/Components/FW/State"] = {pending}; }, pending,
          kReplyTimeout, 1},
         {"connection lost twice",
-         [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; }, lost, 1},
+         [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; }, rc::Ok, lost,
+         1},
     };
     for (const Case& c : cases) {
         FakeTree tree;
         c.arrange(tree);
+        tree.waitAnswer = c.wait;
         std::wstring text = L"before";
         EXPECT_EQ(DumpFirewallStateFrom(tree, text), c.expected) << c.name;
         EXPECT_EQ(text, L"before") << c.name;
@@ -167,8 +166,8 @@ TEST(DumpFirewallState, TransientAnswersAndAnUnterminatedString) {
     EXPECT_EQ(DumpFirewallStateFrom(tree, text), rc::Ok);
     EXPECT_EQ(tree.waits.size(), 2u);
     EXPECT_EQ(tree.reconnects, 1);
-    EXPECT_EQ(text, L"FW state -3, RS state 4, IDP state 2\nFW flags 4294967295\nActive area Office" +
-                        std::wstring(254, L'x') + L", GUID {G}, FPS 7\n");
+    EXPECT_EQ(text, L"FW state -3, RS state 4, IDP state 2\nFW flags 4294967295\n"
+                    L"Active area Office" + std::wstring(254, L'x') + L", GUID {G}, FPS 7\n");
 }
 
 }  // namespace

@@ -44,17 +44,13 @@ AdapterRow Lan(std::uint8_t third = 1) {
     return row;
 }
 
-class FakeLog final : public LogSink {
+// The adapter layer's system calls, and the log it writes to.
+class FakeAdapters final : public AdapterSystem, public LogSink {
 public:
     void Write(LogSeverity, const wchar_t* logger, const wchar_t* source,
                const std::wstring& message) noexcept override {
         records.push_back(std::wstring(logger) + L"|" + source + L"|" + message);
     }
-    std::vector<std::wstring> records;
-};
-
-class FakeAdapters final : public AdapterSystem {
-public:
     bool HasAdapterQuery() noexcept override { return hasQuery; }
     // Answers `answers` one per call, then 0 with the rows.
     std::uint32_t QueryAdapters(std::uint32_t& size, std::vector<AdapterRow>& out) override {
@@ -91,7 +87,7 @@ public:
     std::vector<AdapterRow> rows;
     std::uint32_t bestIpv4 = 0, bestIpv6 = 0, rasAnswer = 0;
     std::vector<RasConnectionRow> rasConnections;
-    std::vector<std::wstring> phoneBook, openedDevices;
+    std::vector<std::wstring> phoneBook, openedDevices, records;
     std::vector<SharedConnectionRow> shared;
     int sharingQueries = 0;
 };
@@ -110,8 +106,7 @@ public:
 };
 
 std::vector<OsAdapter> Refresh(FakeAdapters& system, const OsVersionRecord& os) {
-    FakeLog log;
-    OsAdapters adapters(system, os, log);
+    OsAdapters adapters(system, os, system);
     EXPECT_EQ(adapters.Refresh(), rc::Ok);
     return adapters.List();
 }
@@ -216,22 +211,21 @@ TEST(OsAdapters, AdapterQueryGrowsItsBufferTenCallsAtMost) {
         FakeAdapters system;
         system.rows = {Lan()};
         system.answers = c.answers;
-        FakeLog log;
-        OsAdapters adapters(system, Os(6, 1), log);
+        OsAdapters adapters(system, Os(6, 1), system);
         EXPECT_EQ(adapters.Refresh(), c.code);
         ASSERT_EQ(system.sizes.size(), c.calls);
         EXPECT_EQ(system.sizes[0], kFirstAdapterBufferSize);
         EXPECT_EQ(system.sizes.back(), kFirstAdapterBufferSize + 1000 * (c.calls - 1));
         EXPECT_EQ(adapters.List().size(), c.code == rc::Ok ? 1u : 0u);
         if (c.code != rc::Ok) {
-            ASSERT_EQ(log.records.size(), 1u);
-            EXPECT_EQ(log.records[0].rfind(L"QOR.QORFW.Sys.OsAdapters|FWWINOSADAPTINFO|", 0), 0u);
+            ASSERT_EQ(system.records.size(), 1u);
+            EXPECT_TRUE(
+                system.records[0].starts_with(L"QOR.QORFW.Sys.OsAdapters|FWWINOSADAPTINFO|"));
         }
     }
     FakeAdapters missing;
     missing.hasQuery = false;
-    FakeLog log;
-    EXPECT_EQ(OsAdapters(missing, Os(6, 1), log).Refresh(), kAdapterQueryMissing);
+    EXPECT_EQ(OsAdapters(missing, Os(6, 1), missing).Refresh(), kAdapterQueryMissing);
 }
 
 TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
@@ -241,8 +235,7 @@ TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
     system.rows = {Lan(), ppp};
     system.phoneBook = {L"Office", L"Home ISP", L"office"};
     system.rasAnswer = 603 + 1;  // a connection listing failure is not fatal
-    FakeLog log;
-    OsAdapters adapters(system, Os(5, 1, 3), log);
+    OsAdapters adapters(system, Os(5, 1, 3), system);
     ASSERT_EQ(adapters.Refresh(), rc::Ok);
     ASSERT_EQ(adapters.List().size(), 4u);
     EXPECT_EQ(adapters.List()[2].description, L"Home ISP");
@@ -250,7 +243,7 @@ TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
     EXPECT_EQ(AdapterText(adapters.List()[2], Os(5, 1, 3)),
               L"Adapter name:\nDescription:Home ISP\nWindows ID:Home ISP\nSystem GUID:\n"
               L"Flags: {Dial-up, }\nMAC Address:\nIP Address:\n");
-    EXPECT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(system.records.size(), 1u);
 }
 
 TEST(OsAdapters, SharingByVersionAndAddress) {
@@ -341,9 +334,8 @@ TEST(NetworkAreas, SectionsByVersionAndComAnswer) {
         networks.networks = {network};
         FakeAdapters system;
         system.rows = {Loopback()};
-        FakeLog log;
         std::wstring text;
-        EXPECT_EQ(DumpNetworkAreas(c.os, networks, system, log, text), c.code);
+        EXPECT_EQ(DumpNetworkAreas(c.os, networks, system, system, text), c.code);
         EXPECT_EQ(text.substr(0, c.start.size()), c.start);
         EXPECT_EQ(text.find(L"Adapters:") != std::wstring::npos, c.code == rc::Ok);
         EXPECT_EQ(text.ends_with(L"\n\n\n"), c.code == rc::Ok);
