@@ -46,10 +46,7 @@ private:
 
 V6 Groups(std::array<std::uint16_t, 8> groups) {
     V6 v{};
-    for (std::size_t i = 0; i < 8; ++i) {
-        v[2 * i] = static_cast<std::uint8_t>(groups[i] >> 8);
-        v[2 * i + 1] = static_cast<std::uint8_t>(groups[i]);
-    }
+    for (std::size_t i = 0; i < 16; ++i) v[i] = (groups[i / 2] >> (i % 2 ? 0 : 8)) & 0xFF;
     return v;
 }
 

@@ -33,9 +33,8 @@ public:
     }
     ResultCode Environment(const std::wstring& name, std::wstring& value) override {
         const auto found = environment.find(name);
-        if (found == environment.end()) return rc::EnvironmentVariableNotSet;
-        value = found->second;
-        return rc::Ok;
+        if (found != environment.end()) value = found->second;
+        return found == environment.end() ? rc::EnvironmentVariableNotSet : rc::Ok;
     }
     RegistryReader& Registry() override { return registry; }
 
