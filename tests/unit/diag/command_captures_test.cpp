@@ -77,6 +77,7 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
     EXPECT_EQ(DumpRouteTable(target), SuiteError(0x3D));
     EXPECT_EQ(DumpArpTable(target), 0);
     EXPECT_EQ(DumpInstalledDrivers(target), 0);
+    EXPECT_EQ(DumpNetstat(target), 0);  // appending redirection through the interpreter
     EXPECT_EQ(launcher.started,
               (Lines{L"capture: netsh.exe interface ip show config => C:\\W\\ipcdump.txt",
                      L"capture: netsh.exe interface ipv6 show interface => C:\\W\\ipcdump.txt",
@@ -85,15 +86,8 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
                      L"capture: route.exe print => C:\\W\\iprdump.txt",
                      L"capture: netsh.exe interface ipv6 show route => C:\\W\\iprdump.txt",
                      L"capture: arp.exe -a => C:\\W\\arpdump.txt",
-                     L"capture: driverquery.exe /v => C:\\W\\drvdump.txt"}));
-}
-
-TEST(Netstat, AppendingRedirectionThroughTheInterpreter) {
-    RecordingLauncher launcher;
-    const std::wstring work = L"C:\\W";
-    EXPECT_EQ(DumpNetstat({launcher, work}), 0);
-    EXPECT_EQ(launcher.started,
-              Lines{L"detached: cmd.exe /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt 2>NUL\""});
+                     L"capture: driverquery.exe /v => C:\\W\\drvdump.txt",
+                     L"detached: cmd.exe /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt 2>NUL\""}));
     // A path the interpreter would split or reinterpret is quoted inside the outer quotes.
     EXPECT_EQ(NetstatCommandLine(L"C:\\Documents and Settings\\a&b\\netdump.txt"),
               L"cmd.exe /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"

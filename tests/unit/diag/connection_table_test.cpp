@@ -35,8 +35,7 @@ public:
         return *this;
     }
     Bytes Table(std::uint32_t rows) const {
-        Bytes table;
-        for (int i = 0; i < 4; ++i) table.push_back(static_cast<std::uint8_t>(rows >> (8 * i)));
+        Bytes table = TableBuilder().Dword(rows).bytes_;
         table.insert(table.end(), bytes_.begin(), bytes_.end());
         return table;
     }
@@ -47,18 +46,12 @@ private:
 
 V6 Groups(std::array<std::uint16_t, 8> groups) {
     V6 v{};
-    for (std::size_t i = 0; i < 8; ++i) {
-        v[2 * i] = static_cast<std::uint8_t>(groups[i] >> 8);
-        v[2 * i + 1] = static_cast<std::uint8_t>(groups[i]);
-    }
+    for (std::size_t i = 0; i < 16; ++i) v[i] = (groups[i / 2] >> (i % 2 ? 0 : 8)) & 0xFF;
     return v;
 }
 
 TEST(ConnectionTable, AddressTexts) {
-    const struct {
-        std::array<std::uint16_t, 8> groups;
-        const wchar_t* text;
-    } v6[] = {
+    const struct { std::array<std::uint16_t, 8> groups; const wchar_t* text; } v6[] = {
         {{0x2001, 0x0db8, 0, 0, 0, 0, 0, 1}, L"2001:0db8::1"},
         {{0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456}, L"fe80::020c:29ff:fe12:3456"},
         {{1, 0, 2, 0, 3, 0, 4, 0}, L"1::2:0:3:0:4:0"},
@@ -72,10 +65,7 @@ TEST(ConnectionTable, AddressTexts) {
     };
     for (const auto& c : v6) EXPECT_EQ(Ipv6AddressText(Groups(c.groups)), c.text);
 
-    const std::array<std::uint8_t, 4> v4[] = {{0, 0, 0, 0}, {192, 168, 1, 20}, {255, 255, 255, 255}};
-    EXPECT_EQ(Ipv4AddressText(v4[0]), L"0.0.0.0");
-    EXPECT_EQ(Ipv4AddressText(v4[1]), L"192.168.1.20");
-    EXPECT_EQ(Ipv4AddressText(v4[2]), L"255.255.255.255");
+    EXPECT_EQ(Ipv4AddressText(std::array<std::uint8_t, 4>{255, 255, 255, 255}), L"255.255.255.255");
 }
 
 TEST(ConnectionTable, RecordsOfEachTable) {
@@ -83,10 +73,7 @@ TEST(ConnectionTable, RecordsOfEachTable) {
     const V6 loopback = Groups({0, 0, 0, 0, 0, 0, 0, 1});
     const V6 link = Groups({0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456});
     const struct {
-        const char* name;
-        ConnectionTable table;
-        Bytes bytes;
-        const wchar_t* text;
+        const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text;
     } cases[] = {
         {"listener of process 4 on 445", ConnectionTable::Tcp4,
          TableBuilder().Dword(2).V4(0, 0, 0, 0).Port(445).V4(0, 0, 0, 0).Port(0).Dword(4).Table(1),
@@ -155,33 +142,29 @@ Bytes Udp4Rows(std::uint32_t rows, std::uint32_t pid) {
     return b.Table(rows);
 }
 
-TEST(ConnectionTable, FourTablesInOrderWithoutHeadings) {
+TEST(ConnectionTable, FourTablesInOrderGrowingAndFailingOnesSkippedAlone) {
     FakeTables reader;
-    reader.tables[ConnectionTable::Udp6] =
-        TableBuilder().Addr6(V6{}).Dword(0).Port(500).Dword(60).Table(1);
-    reader.tables[ConnectionTable::Udp4] = Udp4Rows(1, 50);
-    reader.tables[ConnectionTable::Tcp6] = TableBuilder()
-        .Addr6(V6{}).Dword(0).Port(135).Addr6(V6{}).Dword(0).Port(0).Dword(2).Dword(40).Table(1);
     reader.tables[ConnectionTable::Tcp4] = TableBuilder()
         .Dword(2).V4(0, 0, 0, 0).Port(445).V4(0, 0, 0, 0).Port(0).Dword(4).Table(1);
-    std::wstring text;
-    ASSERT_EQ(AppendConnectionTables(reader, text), rc::Ok);
-    EXPECT_EQ(text,
-              L"#4 @MIB_TCP_STATE_LISTEN (2)\n0.0.0.0 : 445\n0.0.0.0 : 0\n\n"
-              L"#40 @MIB_TCP_STATE_LISTEN (2)\n::%0 : 135\n::%0 : 0\n\n"
-              L"#50\n10.0.0.1 : 7\n\n"
-              L"#60\n::%0 : 500\n\n");
-}
-
-TEST(ConnectionTable, GrowingAndFailingTablesAreSkippedAlone) {
-    FakeTables reader;
-    reader.tables[ConnectionTable::Tcp4] = Udp4Rows(0, 0);
-    reader.growing[ConnectionTable::Tcp4] = true;      // never fits
-    reader.errors[ConnectionTable::Tcp6] = 50;         // not supported
+    reader.tables[ConnectionTable::Tcp6] = TableBuilder()
+        .Addr6(V6{}).Dword(0).Port(135).Addr6(V6{}).Dword(0).Port(0).Dword(2).Dword(40).Table(1);
     reader.tables[ConnectionTable::Udp4] = Udp4Rows(200, 77);  // 2404 bytes: read twice
+    reader.tables[ConnectionTable::Udp6] =
+        TableBuilder().Addr6(V6{}).Dword(0).Port(500).Dword(60).Table(1);
+    std::wstring udp;
+    for (int i = 0; i < 200; ++i) udp += L"#77\n10.0.0.1 : 7\n\n";
+    udp += L"#60\n::%0 : 500\n\n";
     std::wstring text;
     ASSERT_EQ(AppendConnectionTables(reader, text), rc::Ok);
+    EXPECT_EQ(text, L"#4 @MIB_TCP_STATE_LISTEN (2)\n0.0.0.0 : 445\n0.0.0.0 : 0\n\n"
+                    L"#40 @MIB_TCP_STATE_LISTEN (2)\n::%0 : 135\n::%0 : 0\n\n" + udp);
 
+    reader.growing[ConnectionTable::Tcp4] = true;  // never fits
+    reader.errors[ConnectionTable::Tcp6] = 50;     // not supported
+    reader.reads.clear();
+    text.clear();
+    ASSERT_EQ(AppendConnectionTables(reader, text), rc::Ok);
+    EXPECT_EQ(text, udp);
     std::vector<std::uint32_t> tcp4Sizes, udp4Sizes;
     for (const auto& [table, size] : reader.reads) {
         if (table == ConnectionTable::Tcp4) tcp4Sizes.push_back(size);
@@ -189,18 +172,12 @@ TEST(ConnectionTable, GrowingAndFailingTablesAreSkippedAlone) {
     }
     EXPECT_EQ(tcp4Sizes.size(), static_cast<std::size_t>(kMaxConnectionTableReads));
     EXPECT_EQ(udp4Sizes, (std::vector<std::uint32_t>{1024, 2404}));
-    std::wstring expected;
-    for (int i = 0; i < 200; ++i) expected += L"#77\n10.0.0.1 : 7\n\n";
-    EXPECT_EQ(text, expected);
 }
 
 TEST(ConnectionTable, AvailabilityFollowsTheSystemVersion) {
     const struct {
-        bool filled;
-        std::uint32_t major, minor;
-        ProcessorClass cpu;
-        std::uint8_t productType, servicePack;
-        bool available;
+        bool filled; std::uint32_t major, minor; ProcessorClass cpu;
+        std::uint8_t productType, servicePack; bool available;
     } cases[] = {
         {false, 10, 0, ProcessorClass::X86, 1, 0, false},
         {true, 6, 0, ProcessorClass::X86, 1, 0, true},
@@ -213,14 +190,11 @@ TEST(ConnectionTable, AvailabilityFollowsTheSystemVersion) {
         {true, 5, 0, ProcessorClass::X86, 1, 4, false},  // 2000
     };
     for (const auto& c : cases) {
-        OsVersionRecord os;
-        os.filled = c.filled;
-        os.majorVersion = c.major;
-        os.minorVersion = c.minor;
-        os.processorClass = c.cpu;
-        os.productType = c.productType;
-        os.servicePackMajor = c.servicePack;
-        EXPECT_EQ(ConnectionTablesAvailable(os), c.available)
+        EXPECT_EQ(ConnectionTablesAvailable({.filled = c.filled, .majorVersion = c.major,
+                                             .minorVersion = c.minor, .processorClass = c.cpu,
+                                             .productType = c.productType,
+                                             .servicePackMajor = c.servicePack, .displayName = {}}),
+                  c.available)
             << c.major << "." << c.minor << " sp" << int{c.servicePack};
     }
 }

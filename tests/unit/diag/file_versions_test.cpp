@@ -61,7 +61,7 @@ TEST_F(FileVersionsTest, ListsEachImageOfTheFourListingsInOrder) {
 }
 
 // Programs without libraries leave an empty "*.dll" pass; a missing driver folder no heading.
-TEST_F(FileVersionsTest, EmptyMaskAndMissingFolders) {
+TEST_F(FileVersionsTest, EmptyMaskMissingFoldersAndUnreadableVersions) {
     test::WriteBytes(install_ + L"\\qorfw.exe", kImage);
     std::wstring text;
     ASSERT_EQ(DumpFileVersionsIn(text, install_, system_), rc::Ok);
@@ -71,10 +71,9 @@ TEST_F(FileVersionsTest, EmptyMaskAndMissingFolders) {
     text.clear();
     ASSERT_EQ(DumpFileVersionsIn(text, scratch_ / L"missing", scratch_ / L"nosystem"), rc::Ok);
     EXPECT_EQ(text, Heading(scratch_ / L"missing"));
-}
 
-TEST_F(FileVersionsTest, LineNeedsAReadableVersion) {
-    std::wstring text = L"kept\n";
+    // A line needs a readable version.
+    text = L"kept\n";
     EXPECT_EQ(AppendFileVersionLine(text, install_ + L"\\absent.dll"), rc::FileNotFound);
     test::WriteBytes(install_ + L"\\bare.dll", kNoStrings);
     EXPECT_EQ(AppendFileVersionLine(text, install_ + L"\\bare.dll"), rc::NotFound);

@@ -13,11 +13,7 @@
 namespace qor {
 namespace {
 
-struct Request {
-    std::uint32_t code = 0;
-    std::vector<std::uint8_t> input;
-    std::uint32_t outputSize = 0;
-};
+struct Request { std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize; };
 
 // Fills `output` (outputSize bytes) and says how many bytes it returned.
 using Answer = std::function<ResultCode(const Request&, std::uint8_t* output,
@@ -35,7 +31,6 @@ public:
         opened.push_back(path);
         if (const auto it = openCodes.find(path); it != openCodes.end()) return it->second;
         channel = std::make_unique<Channel>(*this);
-        ++openChannels;
         return rc::Ok;
     }
     std::uint64_t SystemTime() noexcept override { return 0x0102030405060708ull; }
@@ -48,21 +43,18 @@ public:
     int openChannels = 0;
 
 private:
-    class Channel final : public DriverChannel {
-    public:
-        explicit Channel(FakeDriver& driver) : driver_(driver) {}
-        ~Channel() override { --driver_.openChannels; }
+    struct Channel final : DriverChannel {
+        explicit Channel(FakeDriver& d) : driver(d) { ++driver.openChannels; }
+        ~Channel() override { --driver.openChannels; }
         ResultCode Control(std::uint32_t code, const void* input, std::uint32_t inputSize,
                            void* output, std::uint32_t outputSize,
                            std::uint32_t& returned) noexcept override {
             const auto* in = static_cast<const std::uint8_t*>(input);
-            driver_.requests.push_back({code, {in, in + inputSize}, outputSize});
-            return driver_.answer(driver_.requests.back(), static_cast<std::uint8_t*>(output),
-                                  returned);
+            driver.requests.push_back({code, {in, in + inputSize}, outputSize});
+            return driver.answer(driver.requests.back(), static_cast<std::uint8_t*>(output),
+                                 returned);
         }
-
-    private:
-        FakeDriver& driver_;
+        FakeDriver& driver;
     };
 };
 
@@ -89,9 +81,11 @@ Answer Reporting(std::wstring text, std::uint32_t claimedLength = 0) {
     };
 }
 
-Answer AskingFor(std::uint32_t size) {
-    return [size](const Request&, std::uint8_t* out, std::uint32_t& returned) {
+// A driver that asks for `size` bytes, each time 8 more when `growing`.
+Answer AskingFor(std::uint32_t size, bool growing = false) {
+    return [size, growing](const Request&, std::uint8_t* out, std::uint32_t& returned) mutable {
         PutWord(out, size);
+        size += growing ? 8 : 0;
         returned = 8;
         return rc::Ok;
     };
@@ -105,101 +99,72 @@ struct Query {
 };
 
 TEST(FirewallDriverService, NameFollowsVersionAndProcessor) {
-    struct Row { std::uint32_t major, minor; ProcessorClass processor; const wchar_t* name; };
-    for (const Row& row : {Row{5, 1, ProcessorClass::X86, L"QorTdiX"},
-                           Row{6, 1, ProcessorClass::Amd64, L"QorTdiA"},
-                           Row{5, 2, ProcessorClass::Ia64, L"QorTdiI"},
-                           Row{6, 2, ProcessorClass::Amd64, L"QorWfpA"},
-                           Row{6, 3, ProcessorClass::Ia64, L"QorWfpI"},
-                           Row{10, 0, ProcessorClass::X86, L"QorWfpX"},
-                           Row{10, 0, static_cast<ProcessorClass>(9), L""}}) {
-        OsVersionRecord os;
-        os.majorVersion = row.major;
-        os.minorVersion = row.minor;
-        os.processorClass = row.processor;
-        EXPECT_EQ(FirewallDriverServiceName(os), row.name) << row.major << "." << row.minor;
+    const auto name = [](std::uint32_t major, std::uint32_t minor, ProcessorClass processor) {
+        return FirewallDriverServiceName({.majorVersion = major, .minorVersion = minor,
+                                          .processorClass = processor, .displayName = {}});
+    };
+    EXPECT_EQ(name(6, 1, ProcessorClass::Amd64), L"QorTdiA");
+    EXPECT_EQ(name(5, 2, ProcessorClass::Ia64), L"QorTdiI");
+    EXPECT_EQ(name(6, 2, ProcessorClass::Amd64), L"QorWfpA");
+    EXPECT_EQ(name(6, 3, ProcessorClass::Ia64), L"QorWfpI");
+    EXPECT_EQ(name(10, 0, ProcessorClass::X86), L"QorWfpX");
+    EXPECT_EQ(name(10, 0, static_cast<ProcessorClass>(9)), L"");
+}
+
+// Requests of 2048 bytes with the time, then of the size asked for; the text is replaced.
+TEST(FirewallDriverQuery, TextIsTakenOnlyFromReturnedBytes) {
+    const std::wstring mixed = L"line 1\n\x00DC" L"bersicht \x72B6\x614B \U0001F600 \xD800!\n";
+    const std::wstring big(4996, L'x');  // 8 + 9992 bytes: more than the first 2048
+    const struct { Answer answer; std::wstring text; std::uint32_t lastSize; } cases[] = {
+        {Reporting(mixed), mixed, 2048},
+        {Reporting(big), big, 10000},
+        {Reporting(L""), L"", 2048},
+        {Reporting(L"short\n", 4096), L"short\n", 2048},  // claims far more than it returned
+        {Reporting(L"ab", 3), L"a", 2048},  // an odd byte count drops the half character
+    };
+    for (const auto& c : cases) {
+        Query q;
+        q.driver.answer = c.answer;
+        ASSERT_EQ(q.Run(), rc::Ok);
+        EXPECT_EQ(q.text, c.text);
+        EXPECT_EQ(q.driver.started, std::vector<std::wstring>{L"QorWfpA"});
+        EXPECT_EQ(q.driver.opened, std::vector<std::wstring>{L"\\\\.\\QorTdi"});
+        ASSERT_EQ(q.driver.requests.size(), c.lastSize == 2048 ? 1u : 2u);
+        for (const Request& request : q.driver.requests) {
+            EXPECT_EQ(request.code, 0x83002108u);
+            EXPECT_EQ(request.input, (std::vector<std::uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
+        }
+        EXPECT_EQ(q.driver.requests[0].outputSize, 2048u);
+        EXPECT_EQ(q.driver.requests.back().outputSize, c.lastSize);
+        EXPECT_EQ(q.driver.openChannels, 0);
     }
 }
 
-TEST(FirewallDriverQuery, OneRequestWithTheTimeGivesTheText) {
-    Query q;
-    q.driver.answer = Reporting(L"line 1\n\x00DC" L"bersicht \x72B6\x614B \U0001F600 \xD800!\n");
-    ASSERT_EQ(q.Run(), rc::Ok);
-    EXPECT_EQ(q.text, L"line 1\n\x00DC" L"bersicht \x72B6\x614B \U0001F600 \xD800!\n");
-    EXPECT_EQ(q.driver.started, std::vector<std::wstring>{L"QorWfpA"});
-    EXPECT_EQ(q.driver.opened, std::vector<std::wstring>{L"\\\\.\\QorTdi"});
-    ASSERT_EQ(q.driver.requests.size(), 1u);
-    EXPECT_EQ(q.driver.requests[0].code, 0x83002108u);
-    EXPECT_EQ(q.driver.requests[0].input,
-              (std::vector<std::uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
-    EXPECT_EQ(q.driver.requests[0].outputSize, 2048u);
-    EXPECT_EQ(q.driver.openChannels, 0);
-}
-
-TEST(FirewallDriverQuery, AskedSizesAreGivenNextRound) {
-    Query q;
-    const std::wstring big(4996, L'x');  // 8 + 9992 bytes: more than the first 2048
-    q.driver.answer = Reporting(big);
-    ASSERT_EQ(q.Run(), rc::Ok);
-    EXPECT_EQ(q.text, big);
-    ASSERT_EQ(q.driver.requests.size(), 2u);
-    EXPECT_EQ(q.driver.requests[1].outputSize, 10000u);
-
-    Query empty;
-    empty.driver.answer = Reporting(L"");
-    EXPECT_EQ(empty.Run(), rc::Ok);
-    EXPECT_EQ(empty.text, L"");
-}
-
-TEST(FirewallDriverQuery, TextIsTakenOnlyFromReturnedBytes) {
-    Query q;
-    q.driver.answer = Reporting(L"short\n", 4096);  // claims far more than it returned
-    ASSERT_EQ(q.Run(), rc::Ok);
-    EXPECT_EQ(q.text, L"short\n");
-
-    Query odd;  // an odd byte count drops the half character
-    odd.driver.answer = Reporting(L"ab", 3);
-    ASSERT_EQ(odd.Run(), rc::Ok);
-    EXPECT_EQ(odd.text, L"a");
-}
-
-TEST(FirewallDriverQuery, NonsenseSizesEndTheQuery) {
-    Query huge;
-    huge.driver.answer = AskingFor(0xFFFFFFFFu);
-    EXPECT_EQ(huge.Run(), rc::OutOfMemory);
-    EXPECT_EQ(huge.driver.requests.size(), 1u);
-    EXPECT_EQ(huge.text, L"previous");
-
-    Query tiny;  // a size below the header still reads the words from zeroed bytes
-    tiny.driver.answer = AskingFor(2);
-    EXPECT_EQ(tiny.Run(), rc::BufferTooSmall);
-
-    Query endless;
-    std::uint32_t next = 2048;
-    endless.driver.answer = [&next](const Request&, std::uint8_t* out, std::uint32_t& returned) {
-        PutWord(out, next += 8);
-        returned = 8;
-        return rc::Ok;
-    };
-    EXPECT_EQ(endless.Run(), rc::BufferTooSmall);
-    EXPECT_EQ(endless.driver.requests.size(), static_cast<std::size_t>(kDriverMaxRounds));
-    EXPECT_EQ(endless.driver.openChannels, 0);
-}
-
-TEST(FirewallDriverQuery, FailuresLeaveTheTextAlone) {
-    Query control;
-    control.driver.answer = [](const Request&, std::uint8_t*, std::uint32_t&) {
+TEST(FirewallDriverQuery, FailuresAndNonsenseSizesLeaveTheTextAlone) {
+    const ResultCode denied = static_cast<ResultCode>(0xC0070424);
+    const Answer invalid = [](const Request&, std::uint8_t*, std::uint32_t&) {
         return rc::InvalidFunction;
     };
-    EXPECT_EQ(control.Run(), rc::InvalidFunction);
-    EXPECT_EQ(control.text, L"previous");
-    EXPECT_EQ(control.driver.openChannels, 0);
-
-    Query service;
-    service.driver.startCode = static_cast<ResultCode>(0xC0070424);
-    EXPECT_EQ(service.Run(), static_cast<ResultCode>(0xC0070424));
-    EXPECT_TRUE(service.driver.opened.empty());
-    EXPECT_EQ(service.text, L"previous");
+    const struct {
+        const char* name; Answer answer; ResultCode startCode, expected; std::size_t requests;
+    } cases[] = {
+        {"unallocatable size", AskingFor(0xFFFFFFFFu), rc::Ok, rc::OutOfMemory, 1},
+        {"size below the header", AskingFor(2), rc::Ok, rc::BufferTooSmall, kDriverMaxRounds},
+        {"always more", AskingFor(2056, true), rc::Ok, rc::BufferTooSmall, kDriverMaxRounds},
+        {"control fails", invalid, rc::Ok, rc::InvalidFunction, 1},
+        {"service fails", invalid, denied, denied, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Query q;
+        q.driver.answer = c.answer;
+        q.driver.startCode = c.startCode;
+        EXPECT_EQ(q.Run(), c.expected);
+        EXPECT_EQ(q.text, L"previous");
+        EXPECT_EQ(q.driver.requests.size(), c.requests);
+        EXPECT_EQ(q.driver.opened.size(), c.requests == 0 ? 0u : 1u);
+        EXPECT_EQ(q.driver.openChannels, 0);
+    }
 }
 
 TEST(FirewallDriverDevice, GlobalPathIsTheFallbackAndTheServiceStartsOnce) {
@@ -213,11 +178,8 @@ TEST(FirewallDriverDevice, GlobalPathIsTheFallbackAndTheServiceStartsOnce) {
     EXPECT_EQ(q.driver.opened,
               (std::vector<std::wstring>{L"\\\\.\\QorTdi", L"\\\\.\\Global\\QorTdi",
                                          L"\\\\.\\QorTdi", L"\\\\.\\Global\\QorTdi"}));
-
-    Query neither;
-    neither.driver.openCodes[L"\\\\.\\QorTdi"] = rc::FileNotFound;
-    neither.driver.openCodes[L"\\\\.\\Global\\QorTdi"] = rc::PathNotFound;
-    EXPECT_EQ(neither.Run(), rc::PathNotFound);
+    q.driver.openCodes[L"\\\\.\\Global\\QorTdi"] = rc::PathNotFound;  // neither opens
+    EXPECT_EQ(q.Run(), rc::PathNotFound);
 }
 
 }  // namespace

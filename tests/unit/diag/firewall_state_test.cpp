@@ -15,23 +15,10 @@ namespace {
 class FakeTree final : public ValueTreeConnection {
 public:
     struct Value {
-        std::uint32_t type;
-        std::uint32_t number = 0;
+        std::uint32_t type, number = 0;
         std::u16string text = u"";
         bool terminated = true;
     };
-
-    FakeTree() {
-        values = {
-            {L"/Components/FW/State", {5, static_cast<std::uint32_t>(-3)}},
-            {L"/Components/FW/Flags", {6, 0xFFFFFFFF}},
-            {L"/Components/FW/ActiveArea", {12, 0, u""}},
-            {L"/Components/FW/ActiveAreaGuid", {12, 0, u"{G}"}},
-            {L"/Components/FW/ActiveAreaFPS", {6, 7}},
-            {L"/Components/RS/State", {5, 4}},
-            {L"/Components/IDP/State", {5, 2}},
-        };
-    }
 
     ResultCode GetRoot(ValueNode& root) override {
         if (Failed(rootCode)) return rootCode;
@@ -68,12 +55,8 @@ public:
         }
         std::u16string text = v.text;
         if (v.terminated) text.push_back(u'\0');
-        std::size_t units = v.terminated ? text.size() : bytes / 2;  // fills all it is given
-        for (std::size_t i = 0; i < units; ++i) {
-            const char16_t unit = i < text.size() ? text[i] : u'x';
-            buffer[2 * i] = static_cast<unsigned char>(unit & 0xFF);
-            buffer[2 * i + 1] = static_cast<unsigned char>(unit >> 8);
-        }
+        else text.resize(bytes / 2, u'x');  // fills all it is given
+        std::memcpy(buffer, text.data(), 2 * text.size());  // UTF-16LE on a little-endian host
         return rc::Ok;
     }
     void ReleaseNode(ValueNode) override { --live; }
@@ -85,20 +68,23 @@ public:
         pendingRead = nullptr;
         return waitAnswer;
     }
-    ResultCode Reconnect() override {
-        ++reconnects;
-        return rc::Ok;
-    }
+    ResultCode Reconnect() override { ++reconnects; return rc::Ok; }
 
-    std::map<std::wstring, Value> values;
+    std::map<std::wstring, Value> values{
+        {L"/Components/FW/State", {5, static_cast<std::uint32_t>(-3)}},
+        {L"/Components/FW/Flags", {6, 0xFFFFFFFF}},
+        {L"/Components/FW/ActiveArea", {12, 0, u""}},
+        {L"/Components/FW/ActiveAreaGuid", {12, 0, u"{G}"}},
+        {L"/Components/FW/ActiveAreaFPS", {6, 7}},
+        {L"/Components/RS/State", {5, 4}},
+        {L"/Components/IDP/State", {5, 2}},
+    };
     // Answers by path, one used per call: the last one repeats.
     std::map<std::wstring, std::vector<ResultCode>> openAnswers, readAnswers;
-    ResultCode rootCode = rc::Ok;
-    ResultCode waitAnswer = rc::Ok;
+    ResultCode rootCode = rc::Ok, waitAnswer = rc::Ok;
     std::vector<std::wstring> opened;
     std::vector<std::uint32_t> waits;
-    int reconnects = 0;
-    int live = 0;  // nodes handed out and not released
+    int reconnects = 0, live = 0;  // live: nodes handed out and not released
     bool pendingOpen = false;
     std::function<void()> pendingRead;  // delivers the reply of a pending read
 
@@ -134,35 +120,31 @@ TEST(DumpFirewallState, ThreeLinesFromTheSevenValuesInOrder) {
 
 TEST(DumpFirewallState, AnyFailureLeavesTheTextAloneAndReleasesNodes) {
     const ResultCode lost = kConnectionLost;
-    struct Case {
-        const char* name;
-        void (*arrange)(FakeTree&);
-        ResultCode expected;
+    const ResultCode pending = kReplyPending;
+    struct Case {  // `wait`: the answer to every wait for a reply
+        const char* name; void (*arrange)(FakeTree&); ResultCode wait, expected;
         std::size_t opened;
     } cases[] = {
         {"missing IDP state", [](FakeTree& t) { t.values.erase(L"/Components/IDP/State"); },
-         static_cast<ResultCode>(0xE001004C), 7},
-        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::PathNotFound, 0},
+         rc::Ok, static_cast<ResultCode>(0xE001004C), 7},
+        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::Ok, rc::PathNotFound,
+         0},
         {"open fails", [](FakeTree& t) { t.openAnswers[L"/Components/FW/Flags"] = {rc::BadLength}; },
-         rc::BadLength, 2},
+         rc::Ok, rc::BadLength, 2},
         {"read pending forever",
-         [](FakeTree& t) {
-             t.readAnswers[L"/Components/RS/State"] = {kReplyPending};
-             t.waitAnswer = kReplyPending;
-         },
+         [](FakeTree& t) { t.readAnswers[L"/Components/RS/State"] = {pending}; }, pending,
          kReplyTimeout, 6},
         {"open pending forever",
-         [](FakeTree& t) {
-             t.openAnswers[L"/Components/FW/State"] = {kReplyPending};
-             t.waitAnswer = kReplyPending;
-         },
+         [](FakeTree& t) { t.openAnswers[L"/Components/FW/State"] = {pending}; }, pending,
          kReplyTimeout, 1},
         {"connection lost twice",
-         [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; }, lost, 1},
+         [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; }, rc::Ok, lost,
+         1},
     };
     for (const Case& c : cases) {
         FakeTree tree;
         c.arrange(tree);
+        tree.waitAnswer = c.wait;
         std::wstring text = L"before";
         EXPECT_EQ(DumpFirewallStateFrom(tree, text), c.expected) << c.name;
         EXPECT_EQ(text, L"before") << c.name;
@@ -173,28 +155,19 @@ TEST(DumpFirewallState, AnyFailureLeavesTheTextAloneAndReleasesNodes) {
     }
 }
 
-TEST(DumpFirewallState, TransientAnswersAreSettledOnce) {
+// Pending and lost answers are settled once; an unterminated string stops at the buffer's end.
+TEST(DumpFirewallState, TransientAnswersAndAnUnterminatedString) {
     FakeTree tree;
     tree.openAnswers[L"/Components/FW/Flags"] = {kReplyPending, rc::Ok};
     tree.readAnswers[L"/Components/RS/State"] = {kConnectionLost, rc::Ok};
     tree.readAnswers[L"/Components/IDP/State"] = {kReplyPending, rc::Ok};
-    tree.waitAnswer = rc::Ok;
+    tree.values[L"/Components/FW/ActiveArea"] = {12, 0, u"Office", false};
     std::wstring text;
     EXPECT_EQ(DumpFirewallStateFrom(tree, text), rc::Ok);
     EXPECT_EQ(tree.waits.size(), 2u);
     EXPECT_EQ(tree.reconnects, 1);
-    EXPECT_EQ(text.substr(0, text.find(L'\n')), L"FW state -3, RS state 4, IDP state 2");
-}
-
-TEST(DumpFirewallState, UnterminatedStringStopsAtTheBufferEnd) {
-    FakeTree tree;
-    tree.values[L"/Components/FW/ActiveArea"] = {12, 0, u"Office", false};
-    std::wstring text;
-    ASSERT_EQ(DumpFirewallStateFrom(tree, text), rc::Ok);
-    const std::size_t from = text.find(L"Active area ") + 12;
-    const std::wstring area = text.substr(from, text.find(L", GUID") - from);
-    EXPECT_EQ(area.size(), 260u);
-    EXPECT_EQ(area.substr(0, 8), L"Officexx");
+    EXPECT_EQ(text, L"FW state -3, RS state 4, IDP state 2\nFW flags 4294967295\n"
+                    L"Active area Office" + std::wstring(254, L'x') + L", GUID {G}, FPS 7\n");
 }
 
 }  // namespace

@@ -21,13 +21,6 @@ TEST(NetTypes, GuidParsesAndPrintsInLowerCase) {
     EXPECT_EQ(GuidText(std::nullopt), L"");
 }
 
-TEST(NetTypes, PhysicalAddressText) {
-    const std::uint8_t bytes[] = {0x00, 0x1a, 0x2B, 0xff, 0x04, 0x5c, 0x01, 0x02};
-    EXPECT_EQ(PhysicalAddressText(bytes, 6), L"00-1a-2b-ff-04-5c");
-    EXPECT_EQ(PhysicalAddressText(bytes, 8), L"00-1a-2b-ff-04-5c-01-02");
-    EXPECT_EQ(PhysicalAddressText(bytes, 0), L"");
-}
-
 IpAddress V6(std::initializer_list<unsigned> groups) {
     std::array<std::uint8_t, 16> bytes{};
     std::size_t i = 0;
@@ -39,10 +32,7 @@ IpAddress V6(std::initializer_list<unsigned> groups) {
 }
 
 TEST(NetTypes, AddressText) {
-    const struct {
-        IpAddress address;
-        const wchar_t* text;
-    } cases[] = {
+    const struct { IpAddress address; const wchar_t* text; } cases[] = {
         {IpAddress::V4(192, 168, 0, 1), L"192.168.0.1"},
         {IpAddress::V4(0, 0, 0, 0), L"0.0.0.0"},
         {V6({0, 0, 0, 0, 0, 0, 0, 1}), L"::1"},
@@ -58,11 +48,7 @@ TEST(NetTypes, AddressText) {
 }
 
 TEST(NetTypes, MaskOfPrefixLength) {
-    const struct {
-        AddressFamily family;
-        unsigned length;
-        const wchar_t* text;
-    } cases[] = {
+    const struct { AddressFamily family; unsigned length; const wchar_t* text; } cases[] = {
         {AddressFamily::Ipv4, 24, L"255.255.255.0"}, {AddressFamily::Ipv4, 0, L"0.0.0.0"},
         {AddressFamily::Ipv4, 20, L"255.255.240.0"}, {AddressFamily::Ipv4, 32, L"255.255.255.255"},
         {AddressFamily::Ipv4, 99, L"255.255.255.255"},

@@ -1,8 +1,5 @@
 #include "diag/network_areas.h"
 
-#include <deque>
-#include <map>
-
 #include <gtest/gtest.h>
 
 namespace qor {
@@ -13,13 +10,8 @@ constexpr const char* kWifiName = "{00000000-1111-2222-3333-444455556666}";
 
 OsVersionRecord Os(std::uint32_t major, std::uint32_t minor, std::uint8_t servicePack = 0,
                    ProcessorClass processor = ProcessorClass::X86) {
-    OsVersionRecord os;
-    os.filled = true;
-    os.majorVersion = major;
-    os.minorVersion = minor;
-    os.servicePackMajor = servicePack;
-    os.processorClass = processor;
-    return os;
+    return {.filled = true, .majorVersion = major, .minorVersion = minor,
+            .processorClass = processor, .servicePackMajor = servicePack, .displayName = {}};
 }
 
 AdapterRow Row(const char* name, const wchar_t* description, bool up, std::uint32_t type = 6) {
@@ -52,31 +44,21 @@ AdapterRow Lan(std::uint8_t third = 1) {
     return row;
 }
 
-class FakeLog final : public LogSink {
+// The adapter layer's system calls, and the log it writes to.
+class FakeAdapters final : public AdapterSystem, public LogSink {
 public:
     void Write(LogSeverity, const wchar_t* logger, const wchar_t* source,
                const std::wstring& message) noexcept override {
         records.push_back(std::wstring(logger) + L"|" + source + L"|" + message);
     }
-    std::vector<std::wstring> records;
-};
-
-class FakeAdapters final : public AdapterSystem {
-public:
     bool HasAdapterQuery() noexcept override { return hasQuery; }
+    // Answers `answers` one per call, then 0 with the rows.
     std::uint32_t QueryAdapters(std::uint32_t& size, std::vector<AdapterRow>& out) override {
         sizes.push_back(size);
-        std::uint32_t answer = 0;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        if (answer != 0) {
-            size += 1000;
-            return answer;
-        }
-        out = rows;
-        return 0;
+        const std::uint32_t answer = sizes.size() <= answers.size() ? answers[sizes.size() - 1] : 0;
+        if (answer == 0) out = rows;
+        size += 1000;  // asks for more each time
+        return answer;
     }
     ResultCode BestInterface(AddressFamily family, bool, std::uint32_t& index) noexcept override {
         index = family == AddressFamily::Ipv4 ? bestIpv4 : bestIpv6;
@@ -93,26 +75,21 @@ public:
     ResultCode QuerySharing(std::vector<SharedConnectionRow>& out) override {
         ++sharingQueries;
         out = shared;
-        return sharingAnswer;
+        return rc::Ok;
     }
     bool OpenDevice(const std::wstring& path) noexcept override {
         openedDevices.push_back(path);
         return natDevice;
     }
 
-    bool hasQuery = true;
-    std::deque<std::uint32_t> answers;
-    std::vector<std::uint32_t> sizes;
+    bool hasQuery = true, natDevice = false;
+    std::vector<std::uint32_t> answers, sizes;
     std::vector<AdapterRow> rows;
-    std::uint32_t bestIpv4 = 0, bestIpv6 = 0;
+    std::uint32_t bestIpv4 = 0, bestIpv6 = 0, rasAnswer = 0;
     std::vector<RasConnectionRow> rasConnections;
-    std::uint32_t rasAnswer = 0;
-    std::vector<std::wstring> phoneBook;
+    std::vector<std::wstring> phoneBook, openedDevices, records;
     std::vector<SharedConnectionRow> shared;
-    ResultCode sharingAnswer = rc::Ok;
     int sharingQueries = 0;
-    bool natDevice = false;
-    std::vector<std::wstring> openedDevices;
 };
 
 class FakeNetworks final : public NetworkListSource {
@@ -120,158 +97,108 @@ public:
     ResultCode InitializeCom() noexcept override { return initAnswer; }
     void UninitializeCom() noexcept override { ++uninitialized; }
     ResultCode ReadNetworks(std::vector<NetworkEntry>& out) override {
-        ++reads;
         out = networks;
         return readAnswer;
     }
-    ResultCode initAnswer = rc::Ok;
-    ResultCode readAnswer = rc::Ok;
+    ResultCode initAnswer = rc::Ok, readAnswer = rc::Ok;
     std::vector<NetworkEntry> networks;
     int uninitialized = 0;
-    int reads = 0;
 };
 
-struct Refreshed {
-    ResultCode code;
-    std::vector<OsAdapter> list;
-};
-
-Refreshed Refresh(FakeAdapters& system, const OsVersionRecord& os) {
-    FakeLog log;
-    OsAdapters adapters(system, os, log);
-    const ResultCode code = adapters.Refresh();
-    return {code, adapters.List()};
-}
-
-std::uint32_t FlagsOf(const std::vector<OsAdapter>& list, const std::wstring& description) {
-    for (const OsAdapter& adapter : list) {
-        if (adapter.description == description) return adapter.flags;
-    }
-    ADD_FAILURE() << "no record " << std::string(description.begin(), description.end());
-    return 0;
+std::vector<OsAdapter> Refresh(FakeAdapters& system, const OsVersionRecord& os) {
+    OsAdapters adapters(system, os, system);
+    EXPECT_EQ(adapters.Refresh(), rc::Ok);
+    return adapters.List();
 }
 
 TEST(AdapterText, ShowsFlagsAndAddressesAsTheFirewallSeesThem) {
-    const OsVersionRecord win7 = Os(6, 1);
     AdapterRow down = Lan();
     down.operStatus = 2;
     AdapterRow plain = Row("not a guid", L"", false, 6);
     plain.friendlyName = L"";
-    const struct {
-        AdapterRow row;
-        const wchar_t* text;
-    } cases[] = {
+    plain.physicalAddress = {0x00, 0x1a, 0x2b, 0xff, 0x04, 0x5c, 0x01, 0x02};
+    AdapterRow extra = Lan();  // no prefix holds the IPv4 address
+    std::array<std::uint8_t, 16> v6{0xfe, 0x80};
+    v6[15] = 1;
+    extra.unicast.insert(extra.unicast.end(), {IpAddress::V6(v6), IpAddress{}});
+    extra.prefixes = {{IpAddress::V6({0xfe, 0x80}), 64}};
+    AdapterRow ppp = Row(kWifiName, L"WAN Miniport (PPP)", true, kIfTypePpp);
+    ppp.friendlyName = L"Office";
+    const std::wstring lan = L"Adapter name:Friendly Fast Ethernet\nDescription:Fast Ethernet\n"
+                             L"Windows ID:{4d36e972-e325-11ce-bfc1-08002be10318}\n"
+                             L"System GUID:{4d36e972-e325-11ce-bfc1-08002be10318}\n";
+    const std::wstring lanUp = lan + L"Flags: {Active, DefaultRouteIP4, }\n"
+                                     L"MAC Address:00-1a-2b-3c-4d-5e\nIP Address:\n";
+    const struct { AdapterRow row; std::wstring text; } cases[] = {
         {Loopback(),
          L"Adapter name:Friendly Software Loopback\nDescription:Software Loopback\n"
          L"Windows ID:{11111111-2222-3333-4444-555555555555}\n"
          L"System GUID:{11111111-2222-3333-4444-555555555555}\n"
          L"Flags: {Active, Loopback, Unsupported, }\nMAC Address:\nIP Address:\n"
          L"\taddress:127.0.0.1, mask:255.0.0.0\n"},
-        {Lan(),
-         L"Adapter name:Friendly Fast Ethernet\nDescription:Fast Ethernet\n"
-         L"Windows ID:{4d36e972-e325-11ce-bfc1-08002be10318}\n"
-         L"System GUID:{4d36e972-e325-11ce-bfc1-08002be10318}\n"
-         L"Flags: {Active, DefaultRouteIP4, }\nMAC Address:00-1a-2b-3c-4d-5e\nIP Address:\n"
-         L"\taddress:192.168.1.10, mask:255.255.255.0\n"},
-        {down,
-         L"Adapter name:Friendly Fast Ethernet\nDescription:Fast Ethernet\n"
-         L"Windows ID:{4d36e972-e325-11ce-bfc1-08002be10318}\n"
-         L"System GUID:{4d36e972-e325-11ce-bfc1-08002be10318}\n"
-         L"Flags: {}\nMAC Address:00-1a-2b-3c-4d-5e\nIP Address:\n"},
-        {plain,
-         L"Adapter name:\nDescription:not a guid\nWindows ID:not a guid\nSystem GUID:\n"
-         L"Flags: {}\nMAC Address:\nIP Address:\n"},
+        {Lan(), lanUp + L"\taddress:192.168.1.10, mask:255.255.255.0\n"},
+        {down, lan + L"Flags: {}\nMAC Address:00-1a-2b-3c-4d-5e\nIP Address:\n"},
+        {plain, L"Adapter name:\nDescription:not a guid\nWindows ID:not a guid\nSystem GUID:\n"
+                L"Flags: {}\nMAC Address:00-1a-2b-ff-04-5c-01-02\nIP Address:\n"},
+        {extra, lanUp + L"\taddress:192.168.1.10, mask:0.0.0.0\n"
+                        L"\taddress:fe80::1, mask:ffff:ffff:ffff:ffff::\n\taddress:, mask:\n"},
+        {ppp, L"Adapter name:Office\nDescription:Office\nWindows ID:Office\n"  // dial-up: its name
+              L"System GUID:{00000000-1111-2222-3333-444455556666}\n"
+              L"Flags: {Active, Dial-up, }\nMAC Address:\nIP Address:\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(AdapterText(MakeAdapterRecord(c.row, 2, 0), win7), c.text);
+        EXPECT_EQ(AdapterText(MakeAdapterRecord(c.row, 2, 0), Os(6, 1)), c.text);
     }
 }
 
-TEST(AdapterText, AddressWithoutContainingPrefixHasZeroMask) {
-    AdapterRow row = Lan();
-    std::array<std::uint8_t, 16> v6{0xfe, 0x80};
-    v6[15] = 1;
-    row.unicast.push_back(IpAddress::V6(v6));
-    row.unicast.push_back(IpAddress{});
-    row.prefixes = {{IpAddress::V6({0xfe, 0x80}), 64}};  // none for the IPv4 address
-    const std::wstring text = AdapterText(MakeAdapterRecord(row, 0, 0), Os(6, 1));
-    EXPECT_NE(text.find(L"\taddress:192.168.1.10, mask:0.0.0.0\n"), std::wstring::npos) << text;
-    EXPECT_NE(text.find(L"\taddress:fe80::1, mask:ffff:ffff:ffff:ffff::\n"), std::wstring::npos);
-    EXPECT_NE(text.find(L"\taddress:, mask:\n"), std::wstring::npos);
-}
-
-TEST(AdapterText, FlagWordsInTheirPrintedOrder) {
+TEST(AdapterText, FlagWordsInTheirPrintedOrderAndNoNameBeforeXp) {
     OsAdapter adapter;
     adapter.flags = 0x7bf;
-    const std::wstring text = AdapterText(adapter, Os(5, 0));
-    EXPECT_NE(text.find(L"Flags: {Active, DefaultRouteIP4, DefaultRouteIP6, Dial-up, Loopback, "
-                        L"SharedPrivate, Shared, Unsupported, Tunnel, VPN, }\n"),
-              std::wstring::npos)
-        << std::string(text.begin(), text.end());
+    EXPECT_EQ(AdapterText(adapter, Os(5, 0)),
+              L"Description:\nWindows ID:\nSystem GUID:\nFlags: {Active, DefaultRouteIP4, "
+              L"DefaultRouteIP6, Dial-up, Loopback, SharedPrivate, Shared, Unsupported, Tunnel, "
+              L"VPN, }\nMAC Address:\nIP Address:\n");
 }
 
-TEST(AdapterText, DialUpAdapterIsNamedByItsFriendlyName) {
-    AdapterRow ppp = Row(kWifiName, L"WAN Miniport (PPP)", true, kIfTypePpp);
-    ppp.friendlyName = L"Office";
-    const OsAdapter record = MakeAdapterRecord(ppp, 0, 0);
-    EXPECT_EQ(record.windowsId, L"Office");
-    EXPECT_EQ(record.description, L"Office");
-    EXPECT_EQ(record.flags, adapter_flag::Active | adapter_flag::DialUp);
-}
-
-TEST(OsAdapters, VpnByAdapterNameOnlyWhenUp) {
-    const struct {
-        const wchar_t* description;
-        bool up;
-        std::uint32_t type;
-        bool vpn;
-    } cases[] = {
-        {L"TAP-Win32 Adapter V9 2", true, 6, true},
-        {L"TAP-Win32 Adapter V9 2", false, 6, false},
-        {L"TAP-Win32 Adapter V9", true, 6, true},
-        {L"TAP-Win32 Adapter V", true, 6, false},
-        {L"tap-win32 adapter v9", true, 6, false},
-        {L"Kerio Virtual Network Adapter #3", true, kIfTypeLoopback, false},
-        {L"Hamachi Network Interface", true, kIfTypeTunnel, true},
-        {L"Remote office", false, 6, true},  // an active VPN dial-up connection
-    };
-    for (const auto& c : cases) {
-        FakeAdapters system;
-        system.rows = {Row(kLanName, c.description, c.up, c.type)};
-        system.rasConnections = {{L"Remote office", L"VpN"}, {L"Modem", L"modem"}};
-        const Refreshed result = Refresh(system, Os(6, 1));
-        ASSERT_EQ(result.code, rc::Ok);
-        EXPECT_EQ((FlagsOf(result.list, c.description) & adapter_flag::Vpn) != 0, c.vpn)
-            << std::string(c.description, c.description + std::wcslen(c.description));
-    }
-}
-
-TEST(OsAdapters, DefaultRouteFlagsOnlyForActiveBestInterfaces) {
+// Default routes only for active best interfaces; VPN by adapter name only when up.
+TEST(OsAdapters, RouteAndVpnFlags) {
     FakeAdapters system;
     AdapterRow lan = Lan();
     lan.ipv6IfIndex = 7;
     AdapterRow down = Row(kWifiName, L"Wireless", false);
     down.ifIndex = 3;
-    down.ipv6IfIndex = 0;
-    system.rows = {lan, down};
+    system.rows = {lan, down,
+                   Row(kLanName, L"TAP-Win32 Adapter V9 2", true),
+                   Row(kLanName, L"TAP-Win32 Adapter V9 2", false),
+                   Row(kLanName, L"TAP-Win32 Adapter V9", true),
+                   Row(kLanName, L"TAP-Win32 Adapter V", true),
+                   Row(kLanName, L"tap-win32 adapter v9", true),
+                   Row(kLanName, L"Kerio Virtual Network Adapter #3", true, kIfTypeLoopback),
+                   Row(kLanName, L"Hamachi Network Interface", true, kIfTypeTunnel),
+                   Row(kLanName, L"Remote office", false)};  // an active VPN dial-up connection
+    system.rasConnections = {{L"Remote office", L"VpN"}, {L"Modem", L"modem"}};
+    namespace f = adapter_flag;
+    const std::uint32_t up = f::Active;
+    std::vector<std::uint32_t> flags{up | f::DefaultRouteIp4 | f::DefaultRouteIp6, 0, up | f::Vpn,
+                                     0, up | f::Vpn, up, up, up | f::Loopback | f::Unsupported,
+                                     up | f::Tunnel | f::Vpn, f::Vpn};
+    const auto refreshed = [&] {
+        std::vector<std::uint32_t> found;
+        for (const OsAdapter& adapter : Refresh(system, Os(6, 1))) found.push_back(adapter.flags);
+        return found;
+    };
     system.bestIpv4 = 2;
     system.bestIpv6 = 7;
-    Refreshed result = Refresh(system, Os(6, 1));
-    EXPECT_EQ(FlagsOf(result.list, L"Fast Ethernet"),
-              adapter_flag::Active | adapter_flag::DefaultRouteIp4 | adapter_flag::DefaultRouteIp6);
+    EXPECT_EQ(refreshed(), flags);
     system.bestIpv4 = 3;
     system.bestIpv6 = 0;  // no best IPv6 route: an index of 0 marks nothing
-    system.rows[1].ipv6IfIndex = 0;
-    result = Refresh(system, Os(6, 1));
-    EXPECT_EQ(FlagsOf(result.list, L"Fast Ethernet"), adapter_flag::Active);
-    EXPECT_EQ(FlagsOf(result.list, L"Wireless"), 0u);
+    flags[0] = up;
+    EXPECT_EQ(refreshed(), flags);
 }
 
 TEST(OsAdapters, AdapterQueryGrowsItsBufferTenCallsAtMost) {
     const struct {
-        std::vector<std::uint32_t> answers;
-        ResultCode code;
-        std::size_t calls;
+        std::vector<std::uint32_t> answers; ResultCode code; std::size_t calls;
     } cases[] = {
         {{}, rc::Ok, 1},
         {{111, 87, 1}, rc::Ok, 4},
@@ -283,24 +210,22 @@ TEST(OsAdapters, AdapterQueryGrowsItsBufferTenCallsAtMost) {
     for (const auto& c : cases) {
         FakeAdapters system;
         system.rows = {Lan()};
-        system.answers.assign(c.answers.begin(), c.answers.end());
-        FakeLog log;
-        OsAdapters adapters(system, Os(6, 1), log);
+        system.answers = c.answers;
+        OsAdapters adapters(system, Os(6, 1), system);
         EXPECT_EQ(adapters.Refresh(), c.code);
         ASSERT_EQ(system.sizes.size(), c.calls);
         EXPECT_EQ(system.sizes[0], kFirstAdapterBufferSize);
-        if (c.calls > 1) {
-            EXPECT_EQ(system.sizes[1], kFirstAdapterBufferSize + 1000);
-        }
+        EXPECT_EQ(system.sizes.back(), kFirstAdapterBufferSize + 1000 * (c.calls - 1));
         EXPECT_EQ(adapters.List().size(), c.code == rc::Ok ? 1u : 0u);
         if (c.code != rc::Ok) {
-            ASSERT_EQ(log.records.size(), 1u);
-            EXPECT_EQ(log.records[0].rfind(L"QOR.QORFW.Sys.OsAdapters|FWWINOSADAPTINFO|", 0), 0u);
+            ASSERT_EQ(system.records.size(), 1u);
+            EXPECT_TRUE(
+                system.records[0].starts_with(L"QOR.QORFW.Sys.OsAdapters|FWWINOSADAPTINFO|"));
         }
     }
     FakeAdapters missing;
     missing.hasQuery = false;
-    EXPECT_EQ(Refresh(missing, Os(6, 1)).code, kAdapterQueryMissing);
+    EXPECT_EQ(OsAdapters(missing, Os(6, 1), missing).Refresh(), kAdapterQueryMissing);
 }
 
 TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
@@ -310,8 +235,7 @@ TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
     system.rows = {Lan(), ppp};
     system.phoneBook = {L"Office", L"Home ISP", L"office"};
     system.rasAnswer = 603 + 1;  // a connection listing failure is not fatal
-    FakeLog log;
-    OsAdapters adapters(system, Os(5, 1, 3), log);
+    OsAdapters adapters(system, Os(5, 1, 3), system);
     ASSERT_EQ(adapters.Refresh(), rc::Ok);
     ASSERT_EQ(adapters.List().size(), 4u);
     EXPECT_EQ(adapters.List()[2].description, L"Home ISP");
@@ -319,46 +243,46 @@ TEST(OsAdapters, PhoneBookEntriesWithoutAdapterGetDialUpRecords) {
     EXPECT_EQ(AdapterText(adapters.List()[2], Os(5, 1, 3)),
               L"Adapter name:\nDescription:Home ISP\nWindows ID:Home ISP\nSystem GUID:\n"
               L"Flags: {Dial-up, }\nMAC Address:\nIP Address:\n");
-    EXPECT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(system.records.size(), 1u);
 }
 
 TEST(OsAdapters, SharingByVersionAndAddress) {
     const SharedConnectionRow publicSide{ParseGuid(L"{00000000-1111-2222-3333-444455556666}"), 0x100};
     const SharedConnectionRow privateSide{ParseGuid(L"{4d36e972-e325-11ce-bfc1-08002be10318}"),
                                           0x2000};
-    const std::uint32_t shared = adapter_flag::Shared;
-    const std::uint32_t priv = adapter_flag::SharedPrivate;
+    const std::uint32_t shared = adapter_flag::Shared, priv = adapter_flag::SharedPrivate;
+    const ProcessorClass x64 = ProcessorClass::Amd64;
+    const std::vector<std::wstring> nat{L"\\\\.\\IPNAT", L"\\\\.\\Global\\IPNAT"};
+    // The sharing flags each adapter ends with, the queries, the device paths tried of `nat`.
     const struct {
-        const char* name;
-        OsVersionRecord os;
-        std::vector<SharedConnectionRow> query;
-        bool natDevice;
-        std::uint32_t lan, wifi;  // the sharing flags each ends with
-        int queries;
+        const char* name; OsVersionRecord os; std::vector<SharedConnectionRow> query;
+        bool natDevice; std::uint32_t lan, wifi; int queries; std::size_t devicePaths;
     } cases[] = {
-        {"2000 heuristic with device", Os(5, 0), {publicSide}, true, priv, 0, 0},
-        {"2000 heuristic without device", Os(5, 0), {}, false, 0, 0, 0},
-        {"unfilled record like 2000", OsVersionRecord{}, {}, true, priv, 0, 0},
-        {"XP SP2 query and heuristic", Os(5, 1, 2), {publicSide}, false, priv, shared, 1},
-        {"XP SP2 heuristic needs a mark", Os(5, 1, 2), {}, false, 0, 0, 1},
-        {"XP SP3 query only", Os(5, 1, 3), {publicSide}, true, 0, shared, 1},
-        {"x64 SP1 query only", Os(5, 2, 1, ProcessorClass::Amd64), {publicSide}, true, 0, shared, 1},
-        {"x64 SP0 heuristic", Os(5, 2, 0, ProcessorClass::Amd64), {publicSide}, false, priv, shared, 1},
-        {"7 query both sides", Os(6, 1), {publicSide, privateSide}, true, priv, shared, 1},
-        {"7 no heuristic", Os(6, 1), {}, true, 0, 0, 1},
+        {"2000 heuristic with device", Os(5, 0), {publicSide}, true, priv, 0, 0, 1},
+        {"2000 heuristic without device", Os(5, 0), {}, false, 0, 0, 0, 2},
+        {"unfilled record like 2000", OsVersionRecord{}, {}, true, priv, 0, 0, 1},
+        {"XP SP2 query and heuristic", Os(5, 1, 2), {publicSide}, false, priv, shared, 1, 0},
+        {"XP SP2 heuristic needs a mark", Os(5, 1, 2), {}, false, 0, 0, 1, 0},
+        {"XP SP3 query only", Os(5, 1, 3), {publicSide}, true, 0, shared, 1, 0},
+        {"x64 SP1 query only", Os(5, 2, 1, x64), {publicSide}, true, 0, shared, 1, 0},
+        {"x64 SP0 heuristic", Os(5, 2, 0, x64), {publicSide}, false, priv, shared, 1, 0},
+        {"7 query both sides", Os(6, 1), {publicSide, privateSide}, true, priv, shared, 1, 0},
+        {"7 no heuristic", Os(6, 1), {}, true, 0, 0, 1, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeAdapters system;
         AdapterRow wifi = Row(kWifiName, L"Wireless", true);
         wifi.unicast = {IpAddress::V4(10, 1, 1, 1)};
         system.rows = {Lan(0), wifi};
         system.shared = c.query;
         system.natDevice = c.natDevice;
-        const Refreshed result = Refresh(system, c.os);
-        ASSERT_EQ(result.code, rc::Ok) << c.name;
-        EXPECT_EQ(FlagsOf(result.list, L"Fast Ethernet") & (shared | priv), c.lan) << c.name;
-        EXPECT_EQ(FlagsOf(result.list, L"Wireless") & (shared | priv), c.wifi) << c.name;
-        EXPECT_EQ(system.sharingQueries, c.queries) << c.name;
+        const std::vector<OsAdapter> list = Refresh(system, c.os);
+        EXPECT_EQ(list.at(0).flags & (shared | priv), c.lan);
+        EXPECT_EQ(list.at(1).flags & (shared | priv), c.wifi);
+        EXPECT_EQ(system.sharingQueries, c.queries);
+        EXPECT_EQ(system.openedDevices,
+                  std::vector<std::wstring>(nat.begin(), nat.begin() + c.devicePaths));
     }
 }
 
@@ -368,32 +292,19 @@ TEST(OsAdapters, OneAdapterIsNeverShared) {
         system.rows = {Lan(0)};
         system.shared = {{ParseGuid(L"{4d36e972-e325-11ce-bfc1-08002be10318}"), 0x2100}};
         system.natDevice = true;
-        const Refreshed result = Refresh(system, os);
-        EXPECT_EQ(result.list.at(0).flags, adapter_flag::Active);
+        EXPECT_EQ(Refresh(system, os).at(0).flags, adapter_flag::Active);
         EXPECT_EQ(system.sharingQueries, 0);
         EXPECT_TRUE(system.openedDevices.empty());
     }
 }
 
-TEST(OsAdapters, DeviceCheckTriesBothNatDevicePaths) {
-    FakeAdapters system;
-    system.rows = {Lan(0), Loopback()};
-    (void)Refresh(system, Os(5, 0));
-    EXPECT_EQ(system.openedDevices,
-              (std::vector<std::wstring>{L"\\\\.\\IPNAT", L"\\\\.\\Global\\IPNAT"}));
-}
-
 TEST(NetworkAreas, SectionsByVersionAndComAnswer) {
-    NetworkEntry network;
-    network.name = L"Office";
-    network.description = L"Office LAN";
-    network.networkId = ParseGuid(L"{4d36e972-e325-11ce-bfc1-08002be10318}");
-    network.connectivity = 0x40;
-    network.category = 1;
-    network.networkClass = 3;
-    network.domainType = 2;
-    network.connections = {{0x42, 1, ParseGuid(L"{00000000-1111-2222-3333-444455556666}"),
-                            std::nullopt}};
+    const NetworkEntry network{
+        .name = L"Office", .description = L"Office LAN",
+        .networkId = ParseGuid(L"{4d36e972-e325-11ce-bfc1-08002be10318}"), .domainType = 2,
+        .connectivity = 0x40, .category = 1, .networkClass = 3,
+        .connections = {{0x42, 1, ParseGuid(L"{00000000-1111-2222-3333-444455556666}"),
+                         std::nullopt}}};
     const std::wstring networkLines =
         L"NLA networks:\nNetwork name:Office, description:Office LAN, connectivity:0x40, "
         L"category:0x1, class:0x3, domain type:0x2, "
@@ -401,41 +312,34 @@ TEST(NetworkAreas, SectionsByVersionAndComAnswer) {
         L"\t Connection connectivity:0x42, domain type:0x1, "
         L"connection guid:{00000000-1111-2222-3333-444455556666}, adapter guid:\n";
     const std::wstring adapters = L"Adapters:\nAdapter name:Friendly Software Loopback\n";
+    const ResultCode noMemory = static_cast<ResultCode>(0x8007000E);
+    const ResultCode noClass = static_cast<ResultCode>(0x80040154);
     const struct {
-        const char* name;
-        OsVersionRecord os;
-        ResultCode init, read;
-        ResultCode code;
-        std::wstring start;
-        bool adapterSection;
+        const char* name; OsVersionRecord os; ResultCode init, read, code; std::wstring start;
         int uninitialized;
     } cases[] = {
-        {"7", Os(6, 1), rc::Ok, rc::Ok, rc::Ok, networkLines + adapters, true, 1},
-        {"already initialised", Os(6, 1), kComFalse, rc::Ok, rc::Ok, networkLines + adapters, true, 1},
-        {"other apartment", Os(6, 1), kComChangedMode, rc::Ok, rc::Ok, networkLines + adapters, true, 0},
-        {"init fails", Os(6, 1), static_cast<ResultCode>(0x8007000E), rc::Ok,
-         static_cast<ResultCode>(0x8007000E), L"NLA networks:\n", false, 0},
-        {"manager missing", Os(6, 0), rc::Ok, static_cast<ResultCode>(0x80040154),
-         static_cast<ResultCode>(0x80040154), L"NLA networks:\n", false, 1},
-        {"XP", Os(5, 1), rc::Ok, rc::Ok, rc::Ok, adapters, true, 0},
-        {"2000", Os(5, 0), rc::Ok, rc::Ok, rc::Ok, L"Adapters:\nDescription:Software", true, 0},
+        {"7", Os(6, 1), rc::Ok, rc::Ok, rc::Ok, networkLines + adapters, 1},
+        {"already initialised", Os(6, 1), kComFalse, rc::Ok, rc::Ok, networkLines + adapters, 1},
+        {"other apartment", Os(6, 1), kComChangedMode, rc::Ok, rc::Ok, networkLines + adapters, 0},
+        {"init fails", Os(6, 1), noMemory, rc::Ok, noMemory, L"NLA networks:\n", 0},
+        {"manager missing", Os(6, 0), rc::Ok, noClass, noClass, L"NLA networks:\n", 1},
+        {"XP", Os(5, 1), rc::Ok, rc::Ok, rc::Ok, adapters, 0},
+        {"2000", Os(5, 0), rc::Ok, rc::Ok, rc::Ok, L"Adapters:\nDescription:Software", 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeNetworks networks;
         networks.initAnswer = c.init;
         networks.readAnswer = c.read;
         networks.networks = {network};
         FakeAdapters system;
         system.rows = {Loopback()};
-        FakeLog log;
         std::wstring text;
-        EXPECT_EQ(DumpNetworkAreas(c.os, networks, system, log, text), c.code) << c.name;
-        EXPECT_EQ(text.substr(0, c.start.size()), c.start) << c.name;
-        EXPECT_EQ(text.find(L"Adapters:") != std::wstring::npos, c.adapterSection) << c.name;
-        if (c.adapterSection) {
-            EXPECT_EQ(text.substr(text.size() - 3), L"\n\n\n") << c.name;
-        }
-        EXPECT_EQ(networks.uninitialized, c.uninitialized) << c.name;
+        EXPECT_EQ(DumpNetworkAreas(c.os, networks, system, system, text), c.code);
+        EXPECT_EQ(text.substr(0, c.start.size()), c.start);
+        EXPECT_EQ(text.find(L"Adapters:") != std::wstring::npos, c.code == rc::Ok);
+        EXPECT_EQ(text.ends_with(L"\n\n\n"), c.code == rc::Ok);
+        EXPECT_EQ(networks.uninitialized, c.uninitialized);
     }
 }
 

@@ -28,9 +28,8 @@ public:
 
 private:
     static bool Give(const std::optional<std::wstring>& name, std::wstring& out) {
-        if (!name) return false;
-        out = *name;
-        return true;
+        if (name) out = *name;
+        return name.has_value();
     }
     const FakeProcess& p_;
 };
@@ -53,12 +52,11 @@ public:
     bool HasImageFileName() const noexcept override { return imageFileName; }
     bool HasFullImageName() const noexcept override { return fullImageName; }
 
-    std::vector<std::uint32_t> running;
+    std::vector<std::uint32_t> running, opened;
     std::map<std::uint32_t, FakeProcess> processes;
     bool imageFileName = true, fullImageName = true;
     ResultCode enumerateCode = rc::Ok;
     std::vector<std::size_t> sizesAsked;
-    std::vector<std::uint32_t> opened;
 };
 
 std::wstring Record(const wchar_t* id, const std::vector<std::wstring>& f) {
@@ -66,38 +64,38 @@ std::wstring Record(const wchar_t* id, const std::vector<std::wstring>& f) {
            f[3] + L"\n" + f[4] + L"\n===========\n\n";
 }
 
+const std::vector<std::wstring> kSystem{L"SYSTEM", L"", L"", L"", L""};
 const FakeProcess kAllNames{true, L"C:\\a\\app.exe", L"\\Device\\HarddiskVolume1\\a\\app.exe",
                             L"app.exe", L"\\Device\\HarddiskVolume1\\a\\app.exe",
                             L"C:\\a\\app.exe"};
 
-TEST(ProcessList, SystemIdentifiersAreNamedWithoutOpeningAndZeroIsLeftOut) {
+// System identifiers are named without opening, 0 is left out, large ones print signed.
+TEST(ProcessList, RecordsFollowTheEnumeration) {
     FakeProcesses system;
-    system.running = {0, 4, 8};
+    system.running = {0, 4, 900, 8, 12, 0xFFFFFFFCu};
     std::wstring text;
     ASSERT_EQ(DumpProcessList(system, text), rc::Ok);
-    EXPECT_EQ(text, L"4:\n----------\nSYSTEM\n\n\n\n\n===========\n\n"
-                    L"8:\n----------\nSYSTEM\n\n\n\n\n===========\n\n");
-    EXPECT_TRUE(system.opened.empty());
+    const std::vector<std::wstring> unknown(5, L"<unknown>");
+    EXPECT_EQ(text, Record(L"4", kSystem) + Record(L"900", unknown) + Record(L"8", kSystem) +
+                        Record(L"12", unknown) + Record(L"-4", unknown));
+    EXPECT_EQ(system.opened, (std::vector<std::uint32_t>{900, 12, 0xFFFFFFFCu}));
 }
 
 TEST(ProcessList, EachFieldHasItsOwnFailureValue) {
     const std::wstring u = L"<unknown>";
+    const std::wstring module = *kAllNames.moduleFile, image = *kAllNames.imageFile;
     struct Case {
-        const char* name;
-        FakeProcess process;
-        bool imageFileName, fullImageName;
+        const char* name; FakeProcess process; bool imageFileName, fullImageName;
         std::vector<std::wstring> fields;
     } cases[] = {
         {"all answer", kAllNames, true, true,
-         {*kAllNames.moduleFile, *kAllNames.imageFile, L"app.exe", *kAllNames.nativeName,
-          *kAllNames.win32Name}},
+         {module, image, L"app.exe", *kAllNames.nativeName, *kAllNames.win32Name}},
         {"cannot be opened", {false, {}, {}, {}, {}, {}}, true, true, {u, u, u, u, u}},
         {"every query fails", {true, {}, {}, {}, {}, {}}, true, true, {u, u, L"", L"", L""}},
         {"empty answers count as failures", {true, L"", L"", L"", L"", L""}, true, true,
          {u, u, L"", L"", L""}},
-        {"before 6.0", kAllNames, true, false,
-         {*kAllNames.moduleFile, *kAllNames.imageFile, L"app.exe", L"", L""}},
-        {"before 5.1", kAllNames, false, false, {*kAllNames.moduleFile, L"", L"app.exe", L"", L""}},
+        {"before 6.0", kAllNames, true, false, {module, image, L"app.exe", L"", L""}},
+        {"before 5.1", kAllNames, false, false, {module, L"", L"app.exe", L"", L""}},
         {"only the native name fails",
          {true, L"C:\\a.exe", L"\\D\\a.exe", L"a.exe", std::nullopt, L"C:\\a.exe"}, true, true,
          {L"C:\\a.exe", L"\\D\\a.exe", L"a.exe", L"", L"C:\\a.exe"}},
@@ -115,15 +113,6 @@ TEST(ProcessList, EachFieldHasItsOwnFailureValue) {
     }
 }
 
-TEST(ProcessList, RecordsFollowTheEnumerationAndLargeIdentifiersPrintSigned) {
-    FakeProcesses system;
-    system.running = {900, 12, 0xFFFFFFFCu};
-    std::wstring text;
-    ASSERT_EQ(DumpProcessList(system, text), rc::Ok);
-    const std::vector<std::wstring> unknown(5, L"<unknown>");
-    EXPECT_EQ(text, Record(L"900", unknown) + Record(L"12", unknown) + Record(L"-4", unknown));
-}
-
 TEST(ProcessList, IdentifierArrayGrowsPastAThousandProcesses) {
     FakeProcesses system;
     for (std::uint32_t id = 1; id <= 2500; ++id) system.running.push_back(id * 4 + 8);
@@ -134,39 +123,31 @@ TEST(ProcessList, IdentifierArrayGrowsPastAThousandProcesses) {
     EXPECT_NE(text.find(L"10008:\n"), std::wstring::npos);
 }
 
-TEST(ProcessList, EndlessEnumerationStopsAtTheBoundWithACode) {
+TEST(ProcessList, EndlessEnumerationStopsAtTheBoundAndFailureLeavesTheText) {
     FakeProcesses system;
     system.running.assign(kMaxProcessIdCount + 1, 0);
     system.running[5] = 4;
     std::wstring text;
     EXPECT_EQ(DumpProcessList(system, text), rc::BufferTooSmall);
     EXPECT_EQ(system.sizesAsked.back(), kMaxProcessIdCount);
-    EXPECT_EQ(text, L"4:\n----------\nSYSTEM\n\n\n\n\n===========\n\n");
-}
+    EXPECT_EQ(text, Record(L"4", kSystem));
 
-TEST(ProcessList, FailingEnumerationIsTheResultAndLeavesTheTextAlone) {
-    FakeProcesses system;
     system.enumerateCode = ResultFromWin32(5);
-    std::wstring text = L"kept";
     EXPECT_EQ(DumpProcessList(system, text), ResultFromWin32(5));
-    EXPECT_EQ(text, L"kept");
+    EXPECT_EQ(text, Record(L"4", kSystem));
 }
 
 TEST(ProcessList, OptionalQueriesFollowTheSystemVersion) {
-    struct Case {
-        bool filled;
-        std::uint32_t major, minor;
-        bool imageFileName, fullImageName;
+    const struct {
+        bool filled; std::uint32_t major, minor; bool imageFileName, fullImageName;
     } cases[] = {
         {false, 10, 0, false, false}, {true, 5, 0, false, false}, {true, 5, 1, true, false},
         {true, 5, 2, true, false},    {true, 6, 0, true, true},   {true, 10, 0, true, true},
     };
-    for (const Case& c : cases) {
-        OsVersionRecord os;
-        os.filled = c.filled;
-        os.majorVersion = c.major;
-        os.minorVersion = c.minor;
-        const OptionalProcessQueries optional = OptionalProcessQueriesFor(os);
+    for (const auto& c : cases) {
+        const OptionalProcessQueries optional = OptionalProcessQueriesFor(
+            {.filled = c.filled, .majorVersion = c.major, .minorVersion = c.minor,
+             .displayName = {}});
         EXPECT_EQ(optional.imageFileName, c.imageFileName) << c.major << "." << c.minor;
         EXPECT_EQ(optional.fullImageName, c.fullImageName) << c.major << "." << c.minor;
     }

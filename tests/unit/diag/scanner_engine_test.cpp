@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,17 +15,15 @@ constexpr std::int64_t kHour = 36'000'000'000;
 constexpr std::int64_t kMinute = 600'000'000;
 constexpr std::uint64_t k2024Jan15Noon = 133'497'936'000'000'000;  // 2024-01-15 12:00:00 UTC
 
-class FixedZone final : public ZoneClock {
-public:
-    explicit FixedZone(std::int64_t bias, ResultCode code = rc::Ok) : bias_(bias), code_(code) {}
-    ResultCode LocalBias(std::int64_t, std::int64_t& bias) noexcept override {
-        if (Succeeded(code_)) bias = bias_;
-        return code_;
+struct FixedZone final : ZoneClock {
+    explicit FixedZone(std::int64_t zoneBias, ResultCode answer = rc::Ok)
+        : bias(zoneBias), code(answer) {}
+    ResultCode LocalBias(std::int64_t, std::int64_t& out) noexcept override {
+        if (Succeeded(code)) out = bias;
+        return code;
     }
-
-private:
-    std::int64_t bias_;
-    ResultCode code_;
+    std::int64_t bias;
+    ResultCode code;
 };
 
 EngineInfoBytes RecordBytes(std::uint8_t type, std::uint32_t loadResult, std::uint32_t version,
@@ -38,23 +37,10 @@ EngineInfoBytes RecordBytes(std::uint8_t type, std::uint32_t loadResult, std::ui
     return bytes;
 }
 
-TEST(ScannerEngineRecord, LineFromTheRecordsBytes) {
-    FixedZone utc(0);
-    std::wstring line;
-    const EngineInfo info =
-        ReadEngineInfo(RecordBytes(200, 0x8007007E, 4000000123u, k2024Jan15Noon + 9'999'999));
-    ASSERT_EQ(rc::Ok, FormatEngineLine(info, utc, line));
-    EXPECT_EQ(L"AVI type:200, loadResultErr:0x8007007e, version:4000000123, "
-              L"time:2024-01-15T12:00:00Z\n", line);
-}
-
-TEST(ScannerEngineRecord, LocalFieldsWithTheirZoneNameTheStoredInstant) {
-    const struct {
-        std::int64_t bias;
-        std::uint64_t time;
-        const wchar_t* text;
-    } cases[] = {
-        {0, k2024Jan15Noon, L"2024-01-15T12:00:00Z"},
+// The record's bytes read, its time as local fields with their zone naming the stored instant.
+TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
+    const struct { std::int64_t bias; std::uint64_t time; const wchar_t* text; } cases[] = {
+        {0, k2024Jan15Noon + 9'999'999, L"2024-01-15T12:00:00Z"},
         {kHour, k2024Jan15Noon, L"2024-01-15T13:00:00+01:00"},
         {5 * kHour + 30 * kMinute, k2024Jan15Noon, L"2024-01-15T17:30:00+05:30"},
         {-30 * kMinute, k2024Jan15Noon, L"2024-01-15T11:30:00-00:30"},
@@ -64,19 +50,18 @@ TEST(ScannerEngineRecord, LocalFieldsWithTheirZoneNameTheStoredInstant) {
     };
     for (const auto& c : cases) {
         FixedZone zone(c.bias);
-        std::wstring text;
-        ASSERT_EQ(rc::Ok, FormatEngineTime(c.time, zone, text)) << c.text;
-        EXPECT_EQ(c.text, text);
+        std::wstring line;
+        const EngineInfo info = ReadEngineInfo(RecordBytes(200, 0x8007007E, 4000000123u, c.time));
+        ASSERT_EQ(rc::Ok, FormatEngineLine(info, zone, line)) << c.text;
+        EXPECT_EQ(L"AVI type:200, loadResultErr:0x8007007e, version:4000000123, time:" +
+                      std::wstring(c.text) + L"\n", line);
     }
 }
 
 TEST(ScannerEngineRecord, TimesThatCannotBeConvertedFailAndLeaveTheLineAlone) {
     constexpr std::uint64_t k1970 = 116'444'736'000'000'000;
     const struct {
-        std::uint64_t time;
-        std::int64_t bias;
-        ResultCode clockCode;
-        ResultCode expected;
+        std::uint64_t time; std::int64_t bias; ResultCode clockCode; ResultCode expected;
     } cases[] = {
         {0, 0, rc::Ok, rc::TimeBefore1970},
         {k1970 - 1, 0, rc::Ok, rc::TimeBefore1970},
@@ -114,9 +99,8 @@ struct FakeEngine final : EngineLibrarySource {
         ResultCode QueryInfo(std::uint32_t selector, EngineInfoBytes& record) noexcept override {
             const int number = queries++;
             engine.calls.push_back(L"query " + std::to_wstring(selector));
-            for (std::uint8_t byte : record) {
-                if (byte != 0) return rc::BadLength;  // the record must come zeroed
-            }
+            const auto set = [](std::uint8_t byte) { return byte != 0; };
+            if (std::any_of(record.begin(), record.end(), set)) return rc::BadLength;  // not zeroed
             if (const auto it = engine.queryCodes.find(number); it != engine.queryCodes.end()) {
                 return it->second;
             }
@@ -130,10 +114,7 @@ struct FakeEngine final : EngineLibrarySource {
 
     struct Library final : EngineLibrary {
         explicit Library(FakeEngine& e) : engine(e) { ++engine.liveLibraries; }
-        ~Library() override {
-            --engine.liveLibraries;
-            engine.calls.push_back(L"unload");
-        }
+        ~Library() override { --engine.liveLibraries; engine.calls.push_back(L"unload"); }
         ResultCode Resolve(const char* name) noexcept override {
             for (const std::string& absent : engine.missing) {
                 if (absent == name) return ResultFromWin32(127);
@@ -170,40 +151,24 @@ const std::wstring kInstalled = L"load C:\\Program Files\\QOR\\qorclitx.dll";
 const std::wstring kOwnFolder = L"load C:\\Tool\\qorclitx.dll";
 const std::wstring kSystem = L"load C:\\Windows\\system32\\qorclitx.dll";
 
+const std::wstring kThreeLines =
+    L"AVI type:0, loadResultErr:0x0, version:100, time:2024-01-15T12:00:00Z\n"
+    L"AVI type:0, loadResultErr:0x0, version:101, time:2024-01-15T12:00:00Z\n"
+    L"AVI type:1, loadResultErr:0x0, version:102, time:2024-01-15T12:00:00Z\n";
+
 ResultCode Dump(FakeEngine& engine, std::wstring& text) {
     FixedZone utc(0);
     return DumpScannerEngineVersion(engine, utc, text);
 }
 
-TEST(ScannerEngineClient, ThreeLinesFromSelectorsZeroZeroOneThenReleasedAndUnloaded) {
-    FakeEngine engine;
-    engine.loadCodes[kInstalled.substr(5)] = rc::Ok;
-    std::wstring text;
-    ASSERT_EQ(rc::Ok, Dump(engine, text));
-    EXPECT_EQ(L"AVI type:0, loadResultErr:0x0, version:100, time:2024-01-15T12:00:00Z\n"
-              L"AVI type:0, loadResultErr:0x0, version:101, time:2024-01-15T12:00:00Z\n"
-              L"AVI type:1, loadResultErr:0x0, version:102, time:2024-01-15T12:00:00Z\n",
-              text);
-    const std::vector<std::wstring> expected{
-        kOwnFolder, kSystem, L"install directory", kInstalled, L"create QorFwCoreSdkNoDelayed 0",
-        L"query 0", L"query 0", L"query 1", L"release", L"unload"};
-    EXPECT_EQ(expected, engine.calls);
-}
-
 // The bare name only ever as a full path in a trusted folder; the installation directory
 // only when none of them has the library.
 TEST(ScannerEngineClient, LoadOrder) {
-    const struct {
-        const char* name;
-        std::vector<std::wstring> trusted;
-        std::wstring loads;  // the path that succeeds
-        ResultCode installCode;
-        std::wstring installDirectory;
-        std::vector<std::wstring> expected;
-        ResultCode result;
+    const struct {  // `loads`: the path that succeeds
+        const char* name; std::vector<std::wstring> trusted; std::wstring loads;
+        ResultCode installCode; std::wstring installDirectory;
+        std::vector<std::wstring> expected; ResultCode result;
     } cases[] = {
-        {"own folder first", {L"C:\\Tool", L"C:\\Windows\\system32"}, kOwnFolder, rc::Ok,
-         L"C:\\Program Files\\QOR", {kOwnFolder}, rc::Ok},
         {"system folder", {L"C:\\Tool", L"C:\\Windows\\system32"}, kSystem, rc::Ok,
          L"C:\\Program Files\\QOR", {kOwnFolder, kSystem}, rc::Ok},
         {"relative folders skipped", {L"", L"bin", L"C:\\Windows\\system32"}, kSystem, rc::Ok,
@@ -231,53 +196,50 @@ TEST(ScannerEngineClient, LoadOrder) {
     }
 }
 
-TEST(ScannerEngineClient, FailuresBeforeAnyQueryWriteNothingAndUnload) {
+// The lines written before a failure, and every call after loading from the own folder.
+TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
+    const std::wstring create = L"create QorFwCoreSdkNoDelayed 0";
+    const std::vector<std::wstring> all{create, L"query 0", L"query 0", L"query 1", L"release",
+                                        L"unload"};
     const struct {
-        const char* name;
-        std::vector<std::string> missing;
-        ResultCode createCode;
-        bool givesInstance;
-        ResultCode expected;
+        const char* name; std::vector<std::string> missing; ResultCode createCode;
+        bool givesInstance; int failingQuery, zeroTime; ResultCode expected; std::size_t lines;
+        std::vector<std::wstring> calls;
     } cases[] = {
-        {"required entry point missing", {"CoreSdkLiteSetTempPath"}, rc::Ok, true,
-         ResultFromWin32(127)},
-        {"creator missing", {"CoreSdkLiteGetInstanceNamespace_V2"}, rc::Ok, true, rc::NotSupported},
-        {"other optional ones missing",
-         {"CoreSdkLiteCreateNamespace_V4", "CoreSdkLiteSetAviLoaderName"}, rc::Ok, true, rc::Ok},
-        {"creator fails", {}, rc::OutOfMemory, true, rc::OutOfMemory},
-        {"no instance", {}, rc::Ok, false, static_cast<ResultCode>(0xE0010045)},
+        {"required entry point missing", {"CoreSdkLiteSetTempPath"}, rc::Ok, true, -1, -1,
+         ResultFromWin32(127), 0, {L"unload"}},
+        {"creator missing", {"CoreSdkLiteGetInstanceNamespace_V2"}, rc::Ok, true, -1, -1,
+         rc::NotSupported, 0, {L"unload"}},
+        {"other optional ones missing: selectors 0, 0, 1",
+         {"CoreSdkLiteCreateNamespace_V4", "CoreSdkLiteSetAviLoaderName"}, rc::Ok, true, -1, -1,
+         rc::Ok, 3, all},
+        {"creator fails", {}, rc::OutOfMemory, true, -1, -1, rc::OutOfMemory, 0,
+         {create, L"unload"}},
+        {"no instance", {}, rc::Ok, false, -1, -1, static_cast<ResultCode>(0xE0010045), 0,
+         {create, L"unload"}},
+        {"second query fails", {}, rc::Ok, true, 1, -1, rc::InvalidFunction, 0,
+         {create, L"query 0", L"query 0", L"release", L"unload"}},
+        {"zero time", {}, rc::Ok, true, -1, 1, static_cast<ResultCode>(0xE0010064), 1, all},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeEngine engine;
         engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
         engine.missing = c.missing;
         engine.createCode = c.createCode;
         engine.givesInstance = c.givesInstance;
+        if (c.failingQuery >= 0) engine.queryCodes[c.failingQuery] = rc::InvalidFunction;
+        if (c.zeroTime >= 0) engine.times[c.zeroTime] = 0;
         std::wstring text;
-        EXPECT_EQ(c.expected, Dump(engine, text)) << c.name;
-        EXPECT_EQ(Succeeded(c.expected), !text.empty()) << c.name;
-        EXPECT_EQ(0, engine.liveLibraries) << c.name;
-        EXPECT_EQ(L"unload", engine.calls.back()) << c.name;
+        EXPECT_EQ(c.expected, Dump(engine, text));
+        std::size_t end = 0;
+        for (std::size_t i = 0; i < c.lines; ++i) end = kThreeLines.find(L'\n', end) + 1;
+        EXPECT_EQ(kThreeLines.substr(0, end), text);
+        EXPECT_EQ(0, engine.liveLibraries);
+        std::vector<std::wstring> calls{kOwnFolder};
+        calls.insert(calls.end(), c.calls.begin(), c.calls.end());
+        EXPECT_EQ(calls, engine.calls);
     }
-}
-
-TEST(ScannerEngineClient, AFailingQueryWritesNothingAZeroTimeKeepsTheLinesBefore) {
-    FakeEngine engine;
-    engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
-    engine.queryCodes[1] = rc::InvalidFunction;
-    std::wstring text;
-    EXPECT_EQ(rc::InvalidFunction, Dump(engine, text));
-    EXPECT_EQ(L"", text);
-    EXPECT_EQ((std::vector<std::wstring>{L"query 0", L"query 0", L"release", L"unload"}),
-              std::vector<std::wstring>(engine.calls.end() - 4, engine.calls.end()));
-
-    FakeEngine zeroTime;
-    zeroTime.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
-    zeroTime.times[1] = 0;
-    text.clear();
-    EXPECT_EQ(static_cast<ResultCode>(0xE0010064), Dump(zeroTime, text));
-    EXPECT_EQ(L"AVI type:0, loadResultErr:0x0, version:100, time:2024-01-15T12:00:00Z\n", text);
-    EXPECT_EQ(0, zeroTime.liveLibraries);
 }
 
 }  // namespace
