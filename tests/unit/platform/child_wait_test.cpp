@@ -9,57 +9,50 @@
 namespace qor {
 namespace {
 
+using Sleeps = std::vector<std::uint32_t>;
+
 // Exit-code answers in turn; the last one repeats.
-class ScriptedChild final : public ChildWaitOps {
-public:
+struct ScriptedChild final : ChildWaitOps {
     struct Answer {
         ResultCode code;
         std::uint32_t exitCode;
     };
-    explicit ScriptedChild(std::vector<Answer> answers) : answers_(std::move(answers)) {}
     ResultCode QueryExitCode(std::uint32_t& exitCode) noexcept override {
-        const Answer& a = answers_[std::min(queries, answers_.size() - 1)];
-        ++queries;
+        const Answer& a = answers[std::min(queries++, answers.size() - 1)];
         if (Succeeded(a.code)) exitCode = a.exitCode;
         return a.code;
     }
     void Sleep(std::uint32_t ms) noexcept override { slept.push_back(ms); }
+    std::vector<Answer> answers;
     std::size_t queries = 0;
-    std::vector<std::uint32_t> slept;
-
-private:
-    std::vector<Answer> answers_;
+    Sleeps slept;
 };
 
-TEST(PollChildExit, EndsEarlyOnExitOrFailedQuery) {
-    ScriptedChild ended({{0, 3}});
-    EXPECT_EQ(PollChildExit(ended), 0);  // the child's own exit code is not looked at
-    EXPECT_EQ(ended.queries, 1u);
-    EXPECT_TRUE(ended.slept.empty());
-
-    ScriptedChild laterEnded({{0, kStillActive}, {0, kStillActive}, {0, 0}});
-    EXPECT_EQ(PollChildExit(laterEnded), 0);
-    EXPECT_EQ(laterEnded.slept, (std::vector<std::uint32_t>{500, 500}));
-
-    ScriptedChild invalid({{rc::FileNotFound, 0}});
-    EXPECT_EQ(PollChildExit(invalid), rc::FileNotFound);
-    EXPECT_EQ(invalid.queries, 1u);
-
-    ScriptedChild lost({{0, kStillActive}, {SuiteError(0x3F), 0}});
-    EXPECT_EQ(PollChildExit(lost), SuiteError(0x3F));
-    EXPECT_EQ(lost.slept.size(), 1u);
-}
-
-TEST(PollChildExit, StillRunningAfterTenSleepsIsSuccess) {
-    ScriptedChild hung({{0, kStillActive}});
-    EXPECT_EQ(PollChildExit(hung), 0);
-    EXPECT_EQ(hung.slept, std::vector<std::uint32_t>(10, 500));
-    EXPECT_EQ(hung.queries, 11u);
+TEST(PollChildExit, EndsOnExitOrFailedQueryAndStillRunningAfterTenSleepsIsSuccess) {
+    const struct {
+        std::vector<ScriptedChild::Answer> answers;
+        ResultCode expected;
+        std::size_t queries;
+        Sleeps slept;
+    } cases[] = {
+        {{{0, 3}}, 0, 1, {}},  // the child's own exit code is not looked at
+        {{{0, kStillActive}, {0, kStillActive}, {0, 0}}, 0, 3, {500, 500}},
+        {{{rc::FileNotFound, 0}}, rc::FileNotFound, 1, {}},
+        {{{0, kStillActive}, {SuiteError(0x3F), 0}}, SuiteError(0x3F), 2, {500}},
+        {{{0, kStillActive}}, 0, 11, Sleeps(10, 500)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.queries);
+        ScriptedChild child;
+        child.answers = c.answers;
+        EXPECT_EQ(PollChildExit(child), c.expected);
+        EXPECT_EQ(child.queries, c.queries);
+        EXPECT_EQ(child.slept, c.slept);
+    }
 }
 
 // A pipe fed by scripted events on a fake clock.
-class FakePipe final : public PipeDrainOps {
-public:
+struct FakePipe final : PipeDrainOps {
     ResultCode Available(std::uint32_t& bytes) noexcept override {
         while (!arrivals.empty() && static_cast<std::int32_t>(now - arrivals.front().at) >= 0) {
             pending += arrivals.front().data;
@@ -94,12 +87,11 @@ public:
     std::deque<Arrival> arrivals;
     std::string pending, written;
     std::uint32_t now = 0;
-    bool writersGone = true;
-    bool failWrites = false;
+    bool writersGone = true, failWrites = false;
     int reads = 0;
 };
 
-TEST(DrainPipe, CopiesEverythingInChunksUntilTheWritersAreGone) {
+TEST(DrainPipe, CopiesEverythingInChunksUntilTheWritersAreGoneOrAWriteFails) {
     FakePipe pipe;
     pipe.arrivals = {{0, std::string(2500, 'a')}, {300, "late"}, {4000, "later"}};
     EXPECT_EQ(DrainPipe(pipe, 60000), 0);
@@ -109,37 +101,32 @@ TEST(DrainPipe, CopiesEverythingInChunksUntilTheWritersAreGone) {
     FakePipe silent;
     EXPECT_EQ(DrainPipe(silent, 60000), 0);
     EXPECT_TRUE(silent.written.empty());
+
+    FakePipe failing;
+    failing.writersGone = false;
+    failing.failWrites = true;
+    failing.arrivals = {{0, "data"}};
+    EXPECT_EQ(DrainPipe(failing, 60000), 0);
+    EXPECT_EQ(failing.reads, 1);
 }
 
 TEST(DrainPipe, StopsAtTheDeadlineKeepingWhatCame) {
     FakePipe hung;
     hung.writersGone = false;
     hung.arrivals = {{0, "partial"}};
-    const ResultCode code = DrainPipe(hung, 120000);
-    EXPECT_TRUE(Failed(code));
-    EXPECT_EQ(code, ResultFromWin32(1460));
+    EXPECT_EQ(DrainPipe(hung, 120000), ResultFromWin32(1460));
     EXPECT_EQ(hung.written, "partial");
     EXPECT_GE(hung.now, 120000u);
     EXPECT_LT(hung.now, 120000u + 2 * kDrainIdleMs);
 
-    // A child that never stops writing is cut off too.
+    // A child that never stops writing is cut off too, across the clock's wrap.
     FakePipe chatty;
     chatty.writersGone = false;
-    for (std::uint32_t t = 0; t < 1000; t += 5) chatty.arrivals.push_back({t, "x"});
-    chatty.now = 0xFFFFFF00u;  // across the clock's wrap
-    for (auto& a : chatty.arrivals) a.at += 0xFFFFFF00u;
+    chatty.now = 0xFFFFFF00u;
+    for (std::uint32_t t = 0; t < 1000; t += 5) chatty.arrivals.push_back({t + chatty.now, "x"});
     EXPECT_EQ(DrainPipe(chatty, 100), ResultFromWin32(1460));
     EXPECT_FALSE(chatty.written.empty());
     EXPECT_LT(chatty.written.size(), 200u);
-}
-
-TEST(DrainPipe, AFailedWriteEndsTheCopy) {
-    FakePipe pipe;
-    pipe.writersGone = false;
-    pipe.failWrites = true;
-    pipe.arrivals = {{0, "data"}};
-    EXPECT_EQ(DrainPipe(pipe, 60000), 0);
-    EXPECT_EQ(pipe.reads, 1);
 }
 
 }  // namespace

@@ -46,74 +46,71 @@ public:
     std::wstring sid;
 };
 
-std::wstring Folder(SpecialFolderTable& table, std::uint32_t id) {
-    std::wstring path = L"<untouched>";
-    const ResultCode code = table.Get(id, path);
-    return code == rc::Ok ? path : L"error " + std::to_wstring(static_cast<unsigned>(code));
-}
+class SpecialFolders : public ::testing::Test {
+protected:
+    std::wstring Folder(std::uint32_t id) {
+        std::wstring path = L"<untouched>";
+        const ResultCode code = table.Get(id, path);
+        return code == rc::Ok ? path : L"error " + std::to_wstring(static_cast<unsigned>(code));
+    }
+    FakeSources sources;
+    test::FakeRegistry& reg = sources.registry;
+    SpecialFolderTable table;
+};
 
 const std::wstring kNotFound = L"error " + std::to_wstring(0xE001003Eu);
 
-TEST(SpecialFolders, ThirtyTwoBitSystem) {
-    FakeSources sources;
-    sources.registry.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"D:\\Programs\\");
+TEST_F(SpecialFolders, ThirtyTwoBitSystem) {
+    reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"D:\\Programs\\");
     sources.environment[L"CommonProgramFiles"] = L"C:\\Common";
-    sources.registry.Set(RegistryRoot::LocalMachine, L"SYSTEM\\Setup", L"SystemPartition", L"\\Device\\HarddiskVolume1");
-    SpecialFolderTable table;
+    reg.Set(RegistryRoot::LocalMachine, L"SYSTEM\\Setup", L"SystemPartition", L"\\Device\\HarddiskVolume1");
     table.Init(sources);
 
-    EXPECT_EQ(Folder(table, folder::Profile), L"C:\\Users\\env");
-    EXPECT_EQ(Folder(table, folder::LoadedSystemLibrary), L"C:\\Windows\\System32");
-    EXPECT_EQ(Folder(table, folder::Windows), L"C:\\Windows");
-    EXPECT_EQ(Folder(table, folder::System32Bit), L"C:\\Windows\\System32");
-    EXPECT_EQ(Folder(table, folder::NativeSystem), L"C:\\Windows\\System32");
-    EXPECT_EQ(Folder(table, folder::ProgramFiles), L"D:\\Programs");  // trailing separator dropped
-    EXPECT_EQ(Folder(table, folder::ProgramFiles32), L"D:\\Programs");
-    EXPECT_EQ(Folder(table, folder::ProgramFilesNative), kNotFound);
-    EXPECT_EQ(Folder(table, folder::CommonFiles), L"C:\\Common");      // environment fallback
-    EXPECT_EQ(Folder(table, folder::CommonFiles32), L"C:\\Common");
-    EXPECT_EQ(Folder(table, folder::CommonFilesNative), kNotFound);
-    EXPECT_EQ(Folder(table, folder::SystemDrive), L"C:");
-    EXPECT_EQ(Folder(table, folder::SystemPartition), L"C:");
-    EXPECT_EQ(Folder(table, 17), kNotFound);
-    EXPECT_EQ(Folder(table, 22), L"error " + std::to_wstring(0xE0010002u));
+    EXPECT_EQ(Folder(folder::Profile), L"C:\\Users\\env");
+    EXPECT_EQ(Folder(folder::LoadedSystemLibrary), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::Windows), L"C:\\Windows");
+    EXPECT_EQ(Folder(folder::System32Bit), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::NativeSystem), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::ProgramFiles), L"D:\\Programs");  // trailing separator dropped
+    EXPECT_EQ(Folder(folder::ProgramFiles32), L"D:\\Programs");
+    EXPECT_EQ(Folder(folder::ProgramFilesNative), kNotFound);
+    EXPECT_EQ(Folder(folder::CommonFiles), L"C:\\Common");      // environment fallback
+    EXPECT_EQ(Folder(folder::CommonFiles32), L"C:\\Common");
+    EXPECT_EQ(Folder(folder::CommonFilesNative), kNotFound);
+    EXPECT_EQ(Folder(folder::SystemDrive), L"C:");
+    EXPECT_EQ(Folder(folder::SystemPartition), L"C:");
+    EXPECT_EQ(Folder(17), kNotFound);
+    EXPECT_EQ(Folder(22), L"error " + std::to_wstring(0xE0010002u));
 }
 
-TEST(SpecialFolders, SixtyFourBitSystemReadsTheNativeViewForWideValues) {
-    FakeSources sources;
+TEST_F(SpecialFolders, SixtyFourBitSystemReadsTheNativeViewForWideValues) {
     sources.system64 = true;
     sources.library = L"C:\\Windows\\SysWOW64\\kernel32.dll";
-    auto& reg = sources.registry;
     reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"C:\\PF32view");
     reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"C:\\PF", RegistryView::Wow64);
     reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir (x86)", L"C:\\PF86", RegistryView::Wow64);
     sources.environment[L"CommonProgramFiles(x86)"] = L"C:\\CF86";
     sources.environment[L"CommonProgramW6432"] = L"C:\\CF";
-    SpecialFolderTable table;
     table.Init(sources);
 
-    EXPECT_EQ(Folder(table, folder::System32Bit), L"C:\\Windows\\SysWOW64");
-    EXPECT_EQ(Folder(table, folder::NativeSystem), L"C:\\Windows\\System32");
-    EXPECT_EQ(Folder(table, folder::ProgramFiles), L"C:\\PF32view");
-    EXPECT_EQ(Folder(table, folder::ProgramFiles32), L"C:\\PF86");
-    EXPECT_EQ(Folder(table, folder::ProgramFilesNative), L"C:\\PF");
-    EXPECT_EQ(Folder(table, folder::CommonFiles32), L"C:\\CF86");
-    EXPECT_EQ(Folder(table, folder::CommonFilesNative), L"C:\\CF");
-    EXPECT_EQ(Folder(table, folder::SystemPartition), kNotFound);
+    EXPECT_EQ(Folder(folder::System32Bit), L"C:\\Windows\\SysWOW64");
+    EXPECT_EQ(Folder(folder::NativeSystem), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::ProgramFiles), L"C:\\PF32view");
+    EXPECT_EQ(Folder(folder::ProgramFiles32), L"C:\\PF86");
+    EXPECT_EQ(Folder(folder::ProgramFilesNative), L"C:\\PF");
+    EXPECT_EQ(Folder(folder::CommonFiles32), L"C:\\CF86");
+    EXPECT_EQ(Folder(folder::CommonFilesNative), L"C:\\CF");
+    EXPECT_EQ(Folder(folder::SystemPartition), kNotFound);
 }
 
-TEST(SpecialFolders, LibraryPathWithoutSeparatorLeavesSystemFoldersEmpty) {
-    FakeSources sources;
+TEST_F(SpecialFolders, LibraryPathWithoutSeparatorLeavesSystemFoldersEmpty) {
     sources.library = L"kernel32.dll";
-    SpecialFolderTable table;
     table.Init(sources);
-    for (std::uint32_t id : {3u, 4u, 5u, 6u, 18u}) EXPECT_EQ(Folder(table, id), kNotFound) << id;
+    for (std::uint32_t id : {3u, 4u, 5u, 6u, 18u}) EXPECT_EQ(Folder(id), kNotFound) << id;
 }
 
-TEST(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
-    FakeSources sources;
+TEST_F(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
     sources.sid = L"S-1-5-21-1";
-    auto& reg = sources.registry;
     reg.Set(RegistryRoot::LocalMachine, kProfileList + L"\\S-1-5-21-1", L"ProfileImagePath", L"%SystemDrive%\\Users\\tech");
     sources.environment[L"SystemDrive"] = L"E:";
     sources.environment[L"APPDATA"] = L"C:\\env\\roaming";
@@ -124,45 +121,38 @@ TEST(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
     reg.Set(RegistryRoot::LocalMachine, kShell, L"Desktop", L"C:\\MachineDesktop");
     reg.Set(RegistryRoot::LocalMachine, kUserShell, L"Common AppData", L"%ALLUSERSPROFILE%");
     sources.environment[L"ALLUSERSPROFILE"] = L"C:\\ProgramData";
-    SpecialFolderTable table;
     table.Init(sources);
 
-    EXPECT_EQ(Folder(table, folder::LocalAppData), L"E:\\Users\\tech\\Local");
-    EXPECT_EQ(Folder(table, folder::Personal), L"C:\\Docs");
-    EXPECT_EQ(Folder(table, folder::Desktop), L"C:\\MachineDesktop");
-    EXPECT_EQ(Folder(table, folder::CommonAppData), L"C:\\ProgramData");
-    EXPECT_EQ(Folder(table, folder::AppData), L"C:\\env\\roaming");  // value missing: environment
-    EXPECT_EQ(Folder(table, folder::Startup), kNotFound);
+    EXPECT_EQ(Folder(folder::LocalAppData), L"E:\\Users\\tech\\Local");
+    EXPECT_EQ(Folder(folder::Personal), L"C:\\Docs");
+    EXPECT_EQ(Folder(folder::Desktop), L"C:\\MachineDesktop");
+    EXPECT_EQ(Folder(folder::CommonAppData), L"C:\\ProgramData");
+    EXPECT_EQ(Folder(folder::AppData), L"C:\\env\\roaming");  // value missing: environment
+    EXPECT_EQ(Folder(folder::Startup), kNotFound);
 }
 
-TEST(SpecialFolders, ProfileReferenceWithoutAKnownProfileIsNotFound) {
-    FakeSources sources;
+TEST_F(SpecialFolders, ProfileReferenceWithoutAKnownProfileIsNotFound) {
     sources.environment.clear();  // no profile list entry, no USERPROFILE
-    sources.registry.Set(RegistryRoot::CurrentUser, kUserShell, L"Personal", L"%USERPROFILE%\\Docs");
-    SpecialFolderTable table;
+    reg.Set(RegistryRoot::CurrentUser, kUserShell, L"Personal", L"%USERPROFILE%\\Docs");
     table.Init(sources);
-    EXPECT_EQ(Folder(table, folder::Personal), kNotFound);  // never "\Docs"
+    EXPECT_EQ(Folder(folder::Personal), kNotFound);  // never "\Docs"
 }
 
-TEST(SpecialFolders, ShellFoldersAreRetriedWhileEmpty) {
-    FakeSources sources;
-    SpecialFolderTable table;
+TEST_F(SpecialFolders, ShellFoldersAreRetriedWhileEmpty) {
     table.Init(sources);
-    EXPECT_EQ(Folder(table, folder::Startup), kNotFound);
-    sources.registry.Set(RegistryRoot::CurrentUser, kShell, L"Startup", L"C:\\Start");
-    EXPECT_EQ(Folder(table, folder::Startup), L"C:\\Start");
+    EXPECT_EQ(Folder(folder::Startup), kNotFound);
+    reg.Set(RegistryRoot::CurrentUser, kShell, L"Startup", L"C:\\Start");
+    EXPECT_EQ(Folder(folder::Startup), L"C:\\Start");
     sources.library = L"C:\\Other\\System32\\kernel32.dll";  // start-up entries are not refilled
-    EXPECT_EQ(Folder(table, folder::Windows), L"C:\\Windows");
+    EXPECT_EQ(Folder(folder::Windows), L"C:\\Windows");
 }
 
-TEST(SpecialFolders, PathsOf259CharactersOrMoreAreNotKept) {
-    FakeSources sources;
+TEST_F(SpecialFolders, PathsOf259CharactersOrMoreAreNotKept) {
     sources.environment[L"USERPROFILE"] = L"C:\\" + std::wstring(256, L'p');  // 259
     sources.environment[L"LOCALAPPDATA"] = L"C:\\" + std::wstring(255, L'l');  // 258
-    SpecialFolderTable table;
     table.Init(sources);
-    EXPECT_EQ(Folder(table, folder::Profile), kNotFound);
-    EXPECT_EQ(Folder(table, folder::LocalAppData).size(), 258u);
+    EXPECT_EQ(Folder(folder::Profile), kNotFound);
+    EXPECT_EQ(Folder(folder::LocalAppData).size(), 258u);
 }
 
 }  // namespace

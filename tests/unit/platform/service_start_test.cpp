@@ -27,9 +27,7 @@ struct Script {
     std::uint32_t Elapsed() const { return now - first; }
 
     std::uint32_t first, now;
-    std::function<ServiceStatus(const Script&)> status = [](auto&) {
-        return State(kServiceRunning);
-    };
+    std::function<ServiceStatus(const Script&)> status = [](auto&) { return State(kServiceRunning); };
     std::function<ResultCode(std::uint32_t elapsed)> start = [](std::uint32_t) { return 0; };
     ResultCode openResult = rc::Ok, queryResult = rc::Ok, lockQueryResult = rc::Ok;
     ServiceLockStatus lock{true, L"NT AUTHORITY\\SYSTEM", 4242};
@@ -39,52 +37,44 @@ struct Script {
     std::vector<std::uint32_t> attemptsAt, slept;
 };
 
-class ScriptedControl final : public ServiceControl {
-public:
-    explicit ScriptedControl(Script& script) : s_(script) {}
+struct ScriptedControl final : ServiceControl {
+    explicit ScriptedControl(Script& script) : s(script) {}
     ResultCode QueryStatus(ServiceStatus& out) noexcept override {
-        if (++s_.queries > 100000) {
+        if (++s.queries > 100000) {
             ADD_FAILURE() << "polls without end";
             return SuiteError(0x7FFF);
         }
-        if (Succeeded(s_.queryResult)) out = s_.status(s_);
-        return s_.queryResult;
+        if (Succeeded(s.queryResult)) out = s.status(s);
+        return s.queryResult;
     }
     ResultCode Start() noexcept override {
-        s_.attemptsAt.push_back(s_.Elapsed());
-        const ResultCode code = s_.start(s_.Elapsed());
-        if (code == rc::Ok) ++s_.startsOk;
+        s.attemptsAt.push_back(s.Elapsed());
+        const ResultCode code = s.start(s.Elapsed());
+        if (code == rc::Ok) ++s.startsOk;
         return code;
     }
     ResultCode QueryLockStatus(ServiceLockStatus& out) noexcept override {
-        ++s_.lockQueries;
-        s_.lockQueriedAt = s_.Elapsed();
-        if (Succeeded(s_.lockQueryResult)) out = s_.lock;
-        return s_.lockQueryResult;
+        ++s.lockQueries;
+        s.lockQueriedAt = s.Elapsed();
+        if (Succeeded(s.lockQueryResult)) out = s.lock;
+        return s.lockQueryResult;
     }
-    std::uint32_t TickCount() noexcept override { return s_.now; }
+    std::uint32_t TickCount() noexcept override { return s.now; }
     void Sleep(std::uint32_t ms) noexcept override {
-        s_.slept.push_back(ms);
-        s_.now += ms;
+        s.slept.push_back(ms);
+        s.now += ms;
     }
-
-private:
-    Script& s_;
+    Script& s;
 };
 
-class ScriptedManager final : public ServiceManager {
-public:
-    explicit ScriptedManager(Script& script) : s_(script) {}
-    ResultCode Open(const std::wstring& name,
-                    std::unique_ptr<ServiceControl>& out) noexcept override {
+struct ScriptedManager final : ServiceManager {
+    explicit ScriptedManager(Script& script) : s(script) {}
+    ResultCode Open(const std::wstring& name, std::unique_ptr<ServiceControl>& out) noexcept override {
         EXPECT_EQ(name, L"QorTdi");
-        if (Failed(s_.openResult)) return s_.openResult;
-        out = std::make_unique<ScriptedControl>(s_);
-        return rc::Ok;
+        if (Succeeded(s.openResult)) out = std::make_unique<ScriptedControl>(s);
+        return s.openResult;
     }
-
-private:
-    Script& s_;
+    Script& s;
 };
 
 Result StartQorTdi(Script& script) {
@@ -94,9 +84,7 @@ Result StartQorTdi(Script& script) {
 
 // Stopped until a start succeeds, then `afterStart`.
 std::function<ServiceStatus(const Script&)> StoppedUntilStarted(ServiceStatus afterStart) {
-    return [afterStart](const Script& s) {
-        return s.startsOk > 0 ? afterStart : State(kServiceStopped);
-    };
+    return [afterStart](const Script& s) { return s.startsOk > 0 ? afterStart : State(kServiceStopped); };
 }
 
 using Values = std::vector<QorException::NamedValue>;
@@ -112,24 +100,35 @@ TEST(StartServiceAndWait, StartedStatesAnswerAfterOneQuery) {
     }
 }
 
-TEST(StartServiceAndWait, OpenQueryAndStartFailuresAreReturned) {
+TEST(StartServiceAndWait, OpenAndQueryFailuresAreReturned) {
     Script unopened;
     unopened.openResult = ResultFromWin32(1060);
     EXPECT_EQ(static_cast<std::uint32_t>(StartQorTdi(unopened).Code()), 0xC0070424u);
-
     Script unqueried;
     unqueried.queryResult = ResultFromWin32(5);
     EXPECT_EQ(StartQorTdi(unqueried).Code(), ResultFromWin32(5));
+}
 
-    for (const auto& [startCode, expected] : std::vector<std::pair<ResultCode, ResultCode>>{
-             {ResultFromWin32(1056), rc::Ok},  // started meanwhile by someone else
-             {ResultFromWin32(1058), ResultFromWin32(1058)},
-             {ResultFromWin32(2), ResultFromWin32(2)}}) {
+// A refused start, or a service stopping after its start, gives its code.
+TEST(StartServiceAndWait, StartFailuresAndTheExitCodeOfAServiceStoppingAfterItsStart) {
+    struct Case {
+        ResultCode start;
+        std::uint32_t exitCode, specific;
+        ResultCode expected;
+    };
+    for (const Case c : {Case{ResultFromWin32(1056), 0, 0, rc::Ok},  // started meanwhile by another
+                         Case{ResultFromWin32(1058), 0, 0, ResultFromWin32(1058)},
+                         Case{ResultFromWin32(2), 0, 0, ResultFromWin32(2)},
+                         Case{0, 0, 0, rc::Ok}, Case{0, 1066, 0xE0010077u, SuiteError(0x77)},
+                         Case{0, 1066, 5, ResultFromWin32(1066)},  // not a failure code
+                         Case{0, 1066, 0, ResultFromWin32(1066)}, Case{0, 31, 0, ResultFromWin32(31)}}) {
+        SCOPED_TRACE(testing::Message() << c.start << " " << c.exitCode << " " << c.specific);
         Script script;
-        script.status = [](auto&) { return State(kServiceStopped); };
-        script.start = [code = startCode](std::uint32_t) { return code; };
-        EXPECT_EQ(StartQorTdi(script).Code(), expected);
+        script.status = StoppedUntilStarted(State(kServiceStopped, c.exitCode, c.specific));
+        script.start = [code = c.start](std::uint32_t) { return code; };
+        EXPECT_EQ(StartQorTdi(script).Code(), c.expected);
         EXPECT_EQ(script.attemptsAt.size(), 1u);
+        EXPECT_EQ(script.queries, c.start == 0 ? 2 : 1);
     }
 }
 
@@ -187,23 +186,6 @@ TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
     EXPECT_EQ(StartQorTdi(script).Code(), rc::Ok);
     EXPECT_EQ(script.attemptsAt, std::vector<std::uint32_t>{0});
     EXPECT_EQ(script.slept, std::vector<std::uint32_t>(20, 250));
-}
-
-TEST(StartServiceAndWait, ServiceStoppingAfterItsStartGivesItsExitCode) {
-    struct Case {
-        std::uint32_t exitCode, specific;
-        ResultCode expected;
-    };
-    for (const Case c : {Case{0, 0, rc::Ok}, Case{1066, 0xE0010077u, SuiteError(0x77)},
-                         Case{1066, 5, ResultFromWin32(1066)},  // not a failure code
-                         Case{1066, 0, ResultFromWin32(1066)},
-                         Case{31, 0, ResultFromWin32(31)}}) {
-        Script script;
-        script.status = StoppedUntilStarted(State(kServiceStopped, c.exitCode, c.specific));
-        EXPECT_EQ(StartQorTdi(script).Code(), c.expected) << c.exitCode << " " << c.specific;
-        EXPECT_EQ(script.attemptsAt.size(), 1u);
-        EXPECT_EQ(script.queries, 2);
-    }
 }
 
 TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
