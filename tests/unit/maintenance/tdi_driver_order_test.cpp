@@ -43,14 +43,11 @@ protected:
         if (tag) registry.SetValue(Key(service), L"Tag", Value{reg_type::Dword, Le32s({*tag}), {}});
         if (!group.empty()) registry.SetValue(Key(service), L"Group", Value{reg_type::String, {}, group});
     }
-    // The stored count followed by the tags.
-    void SetList(std::uint32_t count, const std::vector<std::uint32_t>& tags) {
-        std::vector<std::uint32_t> words{count};
+    // The stored count (the true one unless given) followed by the tags.
+    void SetList(const std::vector<std::uint32_t>& tags, std::optional<std::uint32_t> count = {}) {
+        std::vector<std::uint32_t> words{count.value_or(static_cast<std::uint32_t>(tags.size()))};
         words.insert(words.end(), tags.begin(), tags.end());
         registry.SetValue(kGroupOrderListKey, kTdiGroup, Value{reg_type::Binary, Le32s(words), {}});
-    }
-    void SetList(const std::vector<std::uint32_t>& tags) {
-        SetList(static_cast<std::uint32_t>(tags.size()), tags);
     }
     std::vector<std::uint32_t> List() const {
         const Value* value = registry.Find(kGroupOrderListKey, kTdiGroup);
@@ -119,7 +116,7 @@ TEST_F(TdiOrderTest, ListIsReadByItsSizeAndWrittenWithItsTrueCount) {
         Install(name, tag);
     }
     for (const std::uint32_t count : {1u, 9u, 0xFFFFFFFFu}) {
-        SetList(count, {3, 87, 86});
+        SetList({3, 87, 86}, count);
         ASSERT_EQ(Order(), 0) << count;
         EXPECT_EQ(List(), (std::vector<std::uint32_t>{3, 86, 87})) << count;
     }
