@@ -85,8 +85,7 @@ TEST(GetLogDirectory, ExistingLogFolderElseCurrentDirectory) {
     EXPECT_EQ(out, L"C:\\Data\\QOR\\log");
 }
 
-class FakeLoggingModule final : public LoggingModule {
-public:
+struct FakeLoggingModule final : LoggingModule {
     bool IsLoaded() override { return loaded; }
     ResultCode Load(const std::wstring& folder) override {
         calls.push_back(L"load " + folder);
@@ -108,49 +107,40 @@ public:
     std::vector<std::wstring> calls;
 };
 
-using Calls = std::vector<std::wstring>;
-
-TEST(AttachLoggingModule, ProgramFolderAndLogFolderOfTheSuite) {
-    Lookup l;
-    l.sources.InstallSuite();
-    l.sources.directories = {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"};
-    FakeLoggingModule module;
-    module.startCode = 7;
-    EXPECT_EQ(AttachLoggingModule(l.installation, module), 7);
-    EXPECT_EQ(module.calls, (Calls{L"load C:\\PF\\QOR", L"is-configured",
-                                   L"configure C:\\Data\\QOR\\log", L"start 0"}));
-}
-
-TEST(AttachLoggingModule, WithoutTheSuiteTheToolFolderAndCurrentDirectory) {
-    Lookup l;
-    l.sources.directories = {L"C:\\tool"};
-    FakeLoggingModule module;
-    module.configured = true;
-    EXPECT_EQ(AttachLoggingModule(l.installation, module), 0);
-    EXPECT_EQ(module.calls, (Calls{L"load C:\\tool", L"is-configured", L"start 0"}));
-}
-
-TEST(AttachLoggingModule, FailuresEndTheAttachment) {
-    Lookup l;
-    FakeLoggingModule missingFolder;
-    EXPECT_EQ(AttachLoggingModule(l.installation, missingFolder), rc::PathNotFound);
-    EXPECT_TRUE(missingFolder.calls.empty());
-
-    l.sources.directories = {L"C:\\tool"};
-    FakeLoggingModule noModule;
-    noModule.loadCode = rc::PathNotFound;
-    EXPECT_EQ(AttachLoggingModule(l.installation, noModule), rc::PathNotFound);
-    EXPECT_EQ(noModule.calls, Calls{L"load C:\\tool"});
-
-    FakeLoggingModule refuses;
-    refuses.configureCode = rc::OutOfMemory;
-    EXPECT_EQ(AttachLoggingModule(l.installation, refuses), rc::OutOfMemory);
-    EXPECT_EQ(refuses.calls, (Calls{L"load C:\\tool", L"is-configured", L"configure .\\"}));
-
-    refuses.calls.clear();  // already loaded: no second load
-    refuses.configureCode = 0;
-    EXPECT_EQ(AttachLoggingModule(l.installation, refuses), 0);
-    EXPECT_EQ(refuses.calls, (Calls{L"is-configured", L"configure .\\", L"start 0"}));
+// With the suite its program and log folders, else the tool's folder and the current directory.
+TEST(AttachLoggingModule, FoldersAndEachFailureEndingTheAttachment) {
+    using Calls = std::vector<std::wstring>;
+    const struct {
+        bool suite;
+        std::set<std::wstring> directories;
+        bool loaded, configured;
+        ResultCode load, configure, start, expected;
+        Calls calls;
+    } cases[] = {
+        {true, {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"}, false, false, 0, 0, 7, 7,
+         {L"load C:\\PF\\QOR", L"is-configured", L"configure C:\\Data\\QOR\\log", L"start 0"}},
+        {false, {L"C:\\tool"}, false, true, 0, 0, 0, 0, {L"load C:\\tool", L"is-configured", L"start 0"}},
+        {false, {}, false, false, 0, 0, 0, rc::PathNotFound, {}},
+        {false, {L"C:\\tool"}, false, false, rc::PathNotFound, 0, 0, rc::PathNotFound, {L"load C:\\tool"}},
+        {false, {L"C:\\tool"}, false, false, 0, rc::OutOfMemory, 0, rc::OutOfMemory,
+         {L"load C:\\tool", L"is-configured", L"configure .\\"}},
+        // Already loaded: no second load.
+        {false, {}, true, false, 0, 0, 0, 0, {L"is-configured", L"configure .\\", L"start 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Lookup l;
+        if (c.suite) l.sources.InstallSuite();
+        l.sources.directories = c.directories;
+        FakeLoggingModule module;
+        module.loaded = c.loaded;
+        module.configured = c.configured;
+        module.loadCode = c.load;
+        module.configureCode = c.configure;
+        module.startCode = c.start;
+        EXPECT_EQ(AttachLoggingModule(l.installation, module), c.expected);
+        EXPECT_EQ(module.calls, c.calls);
+    }
 }
 
 }  // namespace
