@@ -1,5 +1,6 @@
 #include "maintenance/tdi_driver_order.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,11 +52,8 @@ protected:
     }
     std::vector<std::uint32_t> List() const {
         const Value* value = registry.Find(kGroupOrderListKey, kTdiGroup);
-        std::vector<std::uint32_t> words;
-        for (std::size_t i = 0; i + 4 <= value->data.size(); i += 4) {
-            words.push_back(value->data[i] | value->data[i + 1] << 8 | value->data[i + 2] << 16 |
-                            static_cast<std::uint32_t>(value->data[i + 3]) << 24);
-        }
+        std::vector<std::uint32_t> words(value->data.size() / 4);  // little-endian like the system
+        std::memcpy(words.data(), value->data.data(), words.size() * 4);
         EXPECT_EQ(words.at(0), words.size() - 1) << "count and size disagree";
         return {words.begin() + 1, words.end()};
     }

@@ -30,7 +30,10 @@ struct Script {
     std::uint32_t Elapsed() const { return now - first; }
 
     std::uint32_t first, now;
-    std::function<ServiceStatus(const Script&)> status = [](auto&) { return State(kServiceRunning); };
+    // Stopped until a start succeeds, then running.
+    std::function<ServiceStatus(const Script&)> status = [](const Script& s) {
+        return State(s.startsOk > 0 ? kServiceRunning : kServiceStopped);
+    };
     std::function<ResultCode(std::uint32_t elapsed)> start = [](std::uint32_t) { return 0; };
     ResultCode openResult = rc::Ok, queryResult = rc::Ok, lockQueryResult = rc::Ok;
     ServiceLockStatus lock{true, L"NT AUTHORITY\\SYSTEM", 4242};
@@ -85,11 +88,6 @@ Result StartQorTdi(Script& script) {
     return StartServiceAndWait(manager, L"QorTdi");
 }
 
-// Stopped until a start succeeds, then `afterStart`.
-std::function<ServiceStatus(const Script&)> StoppedUntilStarted(ServiceStatus afterStart) {
-    return [afterStart](const Script& s) { return s.startsOk > 0 ? afterStart : State(kServiceStopped); };
-}
-
 using Values = std::vector<QorException::NamedValue>;
 
 TEST(StartServiceAndWait, StartedStatesAnswerAfterOneQuery) {
@@ -127,7 +125,9 @@ TEST(StartServiceAndWait, StartFailuresAndTheExitCodeOfAServiceStoppingAfterItsS
                          Case{0, 1066, 0, ResultFromWin32(1066)}, Case{0, 31, 0, ResultFromWin32(31)}}) {
         SCOPED_TRACE(testing::Message() << c.start << " " << c.exitCode << " " << c.specific);
         Script script;
-        script.status = StoppedUntilStarted(State(kServiceStopped, c.exitCode, c.specific));
+        script.status = [after = State(kServiceStopped, c.exitCode, c.specific)](const Script& s) {
+            return s.startsOk > 0 ? after : State(kServiceStopped);
+        };
         script.start = [code = c.start](std::uint32_t) { return code; };
         EXPECT_EQ(StartQorTdi(script).Code(), c.expected);
         EXPECT_EQ(script.attemptsAt.size(), 1u);
@@ -194,7 +194,6 @@ TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
 TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
     for (const std::uint32_t firstTick : {5000u, 0xFFFFFFFFu - 60000}) {
         Script script(firstTick);
-        script.status = StoppedUntilStarted(State(kServiceRunning));
         script.start = [](std::uint32_t elapsed) { return elapsed < 180000 ? kLockedCode : 0; };
         const Result result = StartQorTdi(script);
         ASSERT_EQ(result.Code(), rc::ServiceDatabaseLocked) << firstTick;
@@ -216,7 +215,6 @@ TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
 
 TEST(StartServiceAndWait, DatabaseLockThatClearsLetsTheStartThrough) {
     Script brief;  // cleared before the patience ends
-    brief.status = StoppedUntilStarted(State(kServiceRunning));
     brief.start = [](std::uint32_t elapsed) { return elapsed < 10000 ? kLockedCode : 0; };
     EXPECT_EQ(StartQorTdi(brief).Code(), rc::Ok);
     EXPECT_EQ(brief.startsOk, 1);
@@ -224,14 +222,12 @@ TEST(StartServiceAndWait, DatabaseLockThatClearsLetsTheStartThrough) {
     EXPECT_EQ(brief.lockQueries, 0);
 
     Script unlocked;  // the lock query finds it free: keep trying
-    unlocked.status = StoppedUntilStarted(State(kServiceRunning));
     unlocked.start = [](std::uint32_t elapsed) { return elapsed < 130000 ? kLockedCode : 0; };
     unlocked.lock.locked = false;
     EXPECT_EQ(StartQorTdi(unlocked).Code(), rc::Ok);
     EXPECT_GT(unlocked.lockQueries, 1);
 
     Script unanswered;
-    unanswered.status = StoppedUntilStarted(State(kServiceRunning));
     unanswered.start = [](std::uint32_t) { return kLockedCode; };
     unanswered.lockQueryResult = ResultFromWin32(5);
     EXPECT_EQ(StartQorTdi(unanswered).Code(), ResultFromWin32(5));

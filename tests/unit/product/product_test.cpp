@@ -234,6 +234,9 @@ TEST(SuiteModuleManager, FailuresLeaveTheOutputAlone) {
         EXPECT_EQ(out, &loader);
         EXPECT_EQ(loader.calls.size(), c.calls);
     }
+    FakeLoader unusable;  // ends the construction
+    unusable.readyCode = rc::OutOfMemory;
+    EXPECT_THROW(SuiteModuleManager{unusable}, QorException);
 }
 
 TEST(SuiteModuleManager, ModulesCachedByDirectoryAndName) {
@@ -253,12 +256,6 @@ TEST(SuiteModuleManager, ModulesCachedByDirectoryAndName) {
                                          L"factory by pointer", L"load D:\\other\\qorcommx.dll",
                                          L"factory by pointer", L"load D:\\other\\qorcfgx.dll",
                                          L"factory by pointer", L"unload", L"unload", L"unload"}));
-}
-
-TEST(SuiteModuleManager, UnusableLoaderEndsConstruction) {
-    FakeLoader loader;
-    loader.readyCode = rc::OutOfMemory;
-    EXPECT_THROW(SuiteModuleManager{loader}, QorException);
 }
 
 }  // namespace
