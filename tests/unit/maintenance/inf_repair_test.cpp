@@ -182,30 +182,42 @@ protected:
     std::uint32_t reboot = 7;
 };
 
-TEST_F(NdisInstallerTest, ExitCodesGiveVerdictResultAndRebootFlag) {
-    const std::wstring kOk = L"NDIS operation OK. ";
-    const std::wstring kError = L"Process terminated with an error. ";
+TEST_F(NdisInstallerTest, EachOutcomeGivesVerdictResultAndRebootFlag) {
+    const std::wstring kOk = L"NDIS operation OK. ", kError = L"Process terminated with an error. ";
     struct Case {
-        std::uint32_t exitStatus;
+        test::FakeProgramStarter::Script script;
         ResultCode result;
         std::uint32_t reboot;
         std::wstring verdict;
     } cases[] = {
-        {0, 0, 0, kOk},
-        {0x60018D39u, 0, 1, kOk},
-        {1, 1, 7, kError},
-        {0xE0010001u, SuiteError(0x01), 7, kError},
-        {259, kNdisStillActive, 7, kError},
+        {{.exitStatus = 0}, 0, 0, kOk},
+        {{.exitStatus = 0x60018D39u}, 0, 1, kOk},
+        {{.exitStatus = 1}, 1, 7, kError},
+        {{.exitStatus = 0xE0010001u}, SuiteError(0x01), 7, kError},
+        {{.exitStatus = 259}, kNdisStillActive, 7, kError},
+        {{.start = rc::FileNotFound}, rc::FileNotFound, 7, L"NDIS operation has failed. "},
+        {{.wait = kDenied}, kDenied, 7, L"Wait operation failed. "},
+        {{.ended = false}, kNdisWaitAborted, 7, L"Wait terminated unexpectedly. "},
+        {{.query = rc::BufferTooSmall}, rc::BufferTooSmall, 7, L"Process terminated but cannot get the error. "},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.verdict);
         reboot = 7;
         console.output.clear();
-        starter.scripts = {{.exitStatus = c.exitStatus}};
-        EXPECT_EQ(Run(ndis_op::Uninstall), c.result) << c.exitStatus;
-        EXPECT_EQ(reboot, c.reboot) << c.exitStatus;
-        EXPECT_EQ(console.output, c.verdict) << c.exitStatus;
+        starter.scripts = {c.script};
+        EXPECT_EQ(Run(ndis_op::Uninstall), c.result);
+        EXPECT_EQ(reboot, c.reboot);
+        EXPECT_EQ(console.output, c.verdict);
     }
-    EXPECT_EQ(starter.closed, 5);
+    EXPECT_EQ(starter.closed, 8);  // every child that started
+
+    // No suite, or an unknown operation: nothing printed, nothing started.
+    console.output.clear();
+    EXPECT_EQ(Run(4), SuiteError(0x02));
+    sources.registry = {};
+    EXPECT_EQ(Run(ndis_op::Install), rc::RegistryKeyNotFound);
+    EXPECT_EQ(console.output, L"");
+    EXPECT_EQ(starter.programs.size(), 9u);
 }
 
 TEST_F(NdisInstallerTest, ProgramPathAndSwitches) {
@@ -224,36 +236,6 @@ TEST_F(NdisInstallerTest, ProgramPathAndSwitches) {
                                          L"C:\\PF\\QOR\\qorndisa.exe /Uninstall",
                                          L"C:\\PF\\QOR\\qorndisx.exe /Reinstall",
                                          L"C:\\PF\\QOR\\qorndis.exe /Install"}));
-}
-
-TEST_F(NdisInstallerTest, FailuresBeforeTheExitCode) {
-    struct Case {
-        test::FakeProgramStarter::Script script;
-        ResultCode result;
-        std::wstring verdict;
-    } cases[] = {
-        {{.start = rc::FileNotFound}, rc::FileNotFound, L"NDIS operation has failed. "},
-        {{.wait = kDenied}, kDenied, L"Wait operation failed. "},
-        {{.ended = false}, kNdisWaitAborted, L"Wait terminated unexpectedly. "},
-        {{.query = rc::BufferTooSmall}, rc::BufferTooSmall,
-         L"Process terminated but cannot get the error. "},
-    };
-    for (const Case& c : cases) {
-        console.output.clear();
-        starter.scripts = {c.script};
-        EXPECT_EQ(Run(ndis_op::Install), c.result) << console.output;
-        EXPECT_EQ(console.output, c.verdict);
-        EXPECT_EQ(reboot, 7u);
-    }
-    EXPECT_EQ(starter.closed, 3);  // every child that started
-
-    // No suite, or an unknown operation: nothing printed, nothing started.
-    console.output.clear();
-    EXPECT_EQ(Run(4), SuiteError(0x02));
-    sources.registry = {};
-    EXPECT_EQ(Run(ndis_op::Install), rc::RegistryKeyNotFound);
-    EXPECT_EQ(console.output, L"");
-    EXPECT_EQ(starter.programs.size(), 4u);
 }
 
 }  // namespace
