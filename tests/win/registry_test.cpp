@@ -46,10 +46,7 @@ struct ScratchKey {
     HKEY above = nullptr, key = nullptr;
 };
 
-struct Read {
-    ResultCode code;
-    std::wstring text;
-};
+struct Read { ResultCode code; std::wstring text; };
 
 Read ReadText(RegistryRoot root, const std::wstring& path, const std::wstring& value,
               RegistryView view = RegistryView::Default) {

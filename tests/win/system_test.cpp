@@ -106,10 +106,7 @@ ResultCode CreateWith(const test::ScratchDirectory& dir, const char* variant, st
 }
 
 TEST(SuiteModulesWin, FactoryAndHooksOfEachVariant) {
-    struct Case {
-        const char* variant;
-        const char* calls;
-    } cases[] = {
+    struct Case { const char* variant; const char* calls; } cases[] = {
         {QOR_TESTBED_CFG, "init\nget-object2 16\nrelease configuration\nfinish\n"},
         {QOR_TESTBED_CFG_LEGACY,
          "init\nget-object bda9c642 f049856a 67654091 a8988f4e\nrelease configuration\nfinish\n"},

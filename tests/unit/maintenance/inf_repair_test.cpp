@@ -140,10 +140,7 @@ TEST(InfRepair, EachOutcomeEndsTheRunWithItsCode) {
 
 TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
     RepairBench b;
-    struct Case {
-        std::wstring devicePath;
-        std::vector<std::wstring> deleted;
-    } cases[] = {
+    struct Case { std::wstring devicePath; std::vector<std::wstring> deleted; } cases[] = {
         {L"C:\\A;C:\\B\\", {L"C:\\A\\INFCACHE.1", L"C:\\B\\INFCACHE.1"}},
         {L"", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
         {L";;", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},

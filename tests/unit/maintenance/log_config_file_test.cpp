@@ -18,11 +18,7 @@ std::wstring Resaved(std::wstring_view text) {
     return file.Text();
 }
 
-struct TextCase {
-    const char* what;
-    const wchar_t* in;
-    const wchar_t* out;
-};
+struct TextCase { const char* what; const wchar_t* in; const wchar_t* out; };
 
 TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
     const TextCase cases[] = {
@@ -103,11 +99,7 @@ TEST(LogConfigFile, SetValueKeepsTheInlineComment) {
 }
 
 TEST(LogConfigFile, BytesDecodedByTheirMark) {
-    struct Case {
-        std::string bytes;
-        ResultCode code;
-        std::wstring text;
-    };
+    struct Case { std::string bytes; ResultCode code; std::wstring text; };
     const Case cases[] = {
         {std::string("\xFF\xFE[\0s\0]\0", 8), rc::Ok, L"[s]"},
         {std::string("\xFE\xFF\0[\0\xE9", 6), rc::Ok, L"[\u00E9"},

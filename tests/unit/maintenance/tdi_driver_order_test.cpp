@@ -142,12 +142,7 @@ TEST_F(TdiOrderTest, WithoutAnchorEachTdiDriverFollowsThePreviousOne) {
 TEST_F(TdiOrderTest, BadValuesEndTheStepWithoutWritingTheList) {
     Install(L"Tcpip", 3);
     Install(L"NetBT", 87);
-    struct Case {
-        const char* what;
-        Value list;
-        Value tag;
-        ResultCode expected;
-    } cases[] = {
+    struct Case { const char* what; Value list; Value tag; ResultCode expected; } cases[] = {
         {"list of another type", {reg_type::Dword, Le32s({1}), {}}, {reg_type::Dword, Le32s({3}), {}},
          rc::RegistryWrongType},
         {"tag of another type", {reg_type::Binary, Le32s({1, 87}), {}}, {reg_type::String, {}, L"3"},

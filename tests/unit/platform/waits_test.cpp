@@ -112,11 +112,7 @@ TEST(StartServiceAndWait, OpenAndQueryFailuresAreReturned) {
 
 // A refused start, or a service stopping after its start, gives its code.
 TEST(StartServiceAndWait, StartFailuresAndTheExitCodeOfAServiceStoppingAfterItsStart) {
-    struct Case {
-        ResultCode start;
-        std::uint32_t exitCode, specific;
-        ResultCode expected;
-    };
+    struct Case { ResultCode start; std::uint32_t exitCode, specific; ResultCode expected; };
     for (const Case c : {Case{ResultFromWin32(1056), 0, 0, rc::Ok},  // started meanwhile by another
                          Case{ResultFromWin32(1058), 0, 0, ResultFromWin32(1058)},
                          Case{ResultFromWin32(2), 0, 0, ResultFromWin32(2)},
@@ -136,9 +132,7 @@ TEST(StartServiceAndWait, StartFailuresAndTheExitCodeOfAServiceStoppingAfterItsS
 }
 
 TEST(StartServiceAndWait, PendingWithoutProgressStallsAfterHintPlusEightySeconds) {
-    struct Case {
-        std::uint32_t hint, sleep, waited, firstTick;
-    };
+    struct Case { std::uint32_t hint, sleep, waited, firstTick; };
     for (const Case c : {Case{3000, 300, 83100, 5000}, Case{0, 250, 80250, 5000},
                          Case{200000, 10000, 290000, 5000},
                          Case{3000, 300, 83100, 0xFFFFFFFFu - 40000}}) {
@@ -237,10 +231,7 @@ using Sleeps = std::vector<std::uint32_t>;
 
 // Exit-code answers in turn; the last one repeats.
 struct ScriptedChild final : ChildWaitOps {
-    struct Answer {
-        ResultCode code;
-        std::uint32_t exitCode;
-    };
+    struct Answer { ResultCode code; std::uint32_t exitCode; };
     ResultCode QueryExitCode(std::uint32_t& exitCode) noexcept override {
         const Answer& a = answers[std::min(queries++, answers.size() - 1)];
         if (Succeeded(a.code)) exitCode = a.exitCode;
@@ -304,10 +295,7 @@ struct FakePipe final : PipeDrainOps {
     std::uint32_t NowMs() noexcept override { return now; }
     void Sleep(std::uint32_t ms) noexcept override { now += ms; }
 
-    struct Arrival {
-        std::uint32_t at;
-        std::string data;
-    };
+    struct Arrival { std::uint32_t at; std::string data; };
     std::deque<Arrival> arrivals;
     std::string pending, written;
     std::uint32_t now = 0;
