@@ -19,59 +19,45 @@ constexpr wchar_t kTestKey[] = L"QorRegistryLayerTest";
 constexpr wchar_t kTestPath[] = L"SOFTWARE\\QorRegistryLayerTest";
 
 // A key created with the Win32 calls in one view; deleted with its values at the end.
-class ScratchKey {
-public:
-    ScratchKey(HKEY root, const wchar_t* parent, const wchar_t* name, REGSAM view = 0)
-        : name_(name) {
+struct ScratchKey {
+    ScratchKey(HKEY root, const wchar_t* parent, const wchar_t* keyName, REGSAM view = 0)
+        : name(keyName) {
         const REGSAM access = KEY_ALL_ACCESS | view;
-        EXPECT_EQ(RegCreateKeyExW(root, parent, 0, nullptr, 0, access, nullptr, &parent_, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegCreateKeyExW(parent_, name, 0, nullptr, 0, access, nullptr, &key_, nullptr),
-                  ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyExW(root, parent, 0, nullptr, 0, access, nullptr, &above, nullptr), 0);
+        EXPECT_EQ(RegCreateKeyExW(above, keyName, 0, nullptr, 0, access, nullptr, &key, nullptr), 0);
     }
     ~ScratchKey() {
-        RegCloseKey(key_);
-        EXPECT_EQ(RegDeleteKeyW(parent_, name_.c_str()), ERROR_SUCCESS);
-        RegCloseKey(parent_);
+        RegCloseKey(key);
+        EXPECT_EQ(RegDeleteKeyW(above, name.c_str()), ERROR_SUCCESS);
+        RegCloseKey(above);
     }
-    ScratchKey(const ScratchKey&) = delete;
-    ScratchKey& operator=(const ScratchKey&) = delete;
-
-    void Set(const wchar_t* name, DWORD type, const void* data, std::size_t bytes) {
-        ASSERT_EQ(RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data),
-                                 static_cast<DWORD>(bytes)),
-                  ERROR_SUCCESS);
+    void Set(const wchar_t* value, DWORD type, const void* data, std::size_t bytes) {
+        ASSERT_EQ(RegSetValueExW(key, value, 0, type, static_cast<const BYTE*>(data),
+                                 static_cast<DWORD>(bytes)), ERROR_SUCCESS);
     }
-    void SetText(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
-        Set(name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    void SetText(const wchar_t* value, const std::wstring& text, DWORD type = REG_SZ) {
+        Set(value, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     }
-    void SetDword(const wchar_t* name, DWORD value, DWORD type = REG_DWORD) {
-        Set(name, type, &value, sizeof value);
+    void SetDword(const wchar_t* value, DWORD number, DWORD type = REG_DWORD) {
+        Set(value, type, &number, sizeof number);
     }
 
-private:
-    std::wstring name_;
-    HKEY parent_ = nullptr;
-    HKEY key_ = nullptr;
+    std::wstring name;
+    HKEY above = nullptr, key = nullptr;
 };
 
-struct Read {
-    ResultCode code;
-    std::wstring text;
-};
+struct Read { ResultCode code; std::wstring text; };
 
 Read ReadText(RegistryRoot root, const std::wstring& path, const std::wstring& value,
               RegistryView view = RegistryView::Default) {
-    WinRegistryReader reader;
     Read read{0, L"untouched"};
-    read.code = reader.ReadString(root, path, value, view, read.text);
+    read.code = WinRegistryReader().ReadString(root, path, value, view, read.text);
     return read;
 }
 
 ResultCode ReadNumber(const std::wstring& value, std::uint32_t& out) {
-    WinRegistryReader reader;
-    return reader.ReadDword(RegistryRoot::CurrentUser, kTestPath, value, RegistryView::Default,
-                            out);
+    return WinRegistryReader().ReadDword(RegistryRoot::CurrentUser, kTestPath, value,
+                                         RegistryView::Default, out);
 }
 
 TEST(RegistryViews, EachViewReadsItsOwnKey) {
@@ -83,24 +69,19 @@ TEST(RegistryViews, EachViewReadsItsOwnKey) {
     wow64.SetText(L"Where", L"native");
     wow64.SetDword(L"Bits", 64);
     ASSERT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE\\Wow6432Node\\QorRegistryLayerTest",
-                       L"Where").text,
-              L"wow32");
+                       L"Where").text, L"wow32");
 
     const bool own64 = sizeof(void*) == 8;  // the process's own view
-    const std::pair<RegistryView, bool> expected[] = {
-        {RegistryView::Default, own64},
-        {RegistryView::Wow32, false},
-        {RegistryView::Wow64, true},
-        {RegistryView::Native, true},
-    };
-    WinRegistryReader reader;
-    for (const auto& [view, native] : expected) {
+    for (const auto& [view, native] : {std::pair{RegistryView::Default, own64},
+                                       {RegistryView::Wow32, false}, {RegistryView::Wow64, true},
+                                       {RegistryView::Native, true}}) {
+        SCOPED_TRACE(static_cast<int>(view));
         const Read read = ReadText(RegistryRoot::LocalMachine, kTestPath, L"Where", view);
         EXPECT_EQ(read.code, rc::Ok);
-        EXPECT_EQ(read.text, native ? L"native" : L"wow32") << static_cast<int>(view);
+        EXPECT_EQ(read.text, native ? L"native" : L"wow32");
         std::uint32_t bits = 0;
-        EXPECT_EQ(reader.ReadDword(RegistryRoot::LocalMachine, kTestPath, L"Bits", view, bits),
-                  rc::Ok);
+        EXPECT_EQ(WinRegistryReader().ReadDword(RegistryRoot::LocalMachine, kTestPath, L"Bits",
+                                                view, bits), rc::Ok);
         EXPECT_EQ(bits, native ? 64u : 32u);
     }
 }
@@ -120,17 +101,17 @@ TEST(RegistryValues, DwordsNeedTheirTypeAndFourBytes) {
     EXPECT_EQ(out, 0x11223344u);
     ASSERT_EQ(ReadNumber(L"Big", out), rc::Ok);
     EXPECT_EQ(out, 0x78563412u);
-
     out = 0xCAFE;
-    EXPECT_EQ(ReadNumber(L"Short", out), rc::BadLength);
-    EXPECT_EQ(ReadNumber(L"Long", out), rc::BadLength);
-    EXPECT_EQ(ReadNumber(L"Text", out), rc::RegistryWrongType);
-    EXPECT_EQ(ReadNumber(L"Blob", out), rc::RegistryWrongType);
-    EXPECT_EQ(ReadNumber(L"Missing", out), rc::FileNotFound);
+    for (const auto& [value, code] : {std::pair{L"Short", rc::BadLength}, {L"Long", rc::BadLength},
+                                      {L"Text", rc::RegistryWrongType}, {L"Blob", rc::RegistryWrongType},
+                                      {L"Missing", rc::FileNotFound}}) {
+        EXPECT_EQ(ReadNumber(value, out), code) << value;
+    }
     EXPECT_EQ(out, 0xCAFEu);
 }
 
-TEST(RegistryValues, StringsAreReadUpToTheirTerminator) {
+// Up to the terminator, whatever the length; beyond 8 MiB refused unread.
+TEST(RegistryValues, StringsAreReadUpToTheirTerminatorAndTheLimit) {
     ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
     key.SetText(L"Text", L"hello");
     key.SetText(L"Expand", L"%SystemRoot%\\x", REG_EXPAND_SZ);
@@ -138,8 +119,11 @@ TEST(RegistryValues, StringsAreReadUpToTheirTerminator) {
     key.Set(L"Empty", REG_SZ, L"", 0);
     key.Set(L"Blob", REG_BINARY, "\x61\x00", 2);
     std::wstring huge(512 * 1024, L'h');  // 1 MiB of text, no terminator
-    huge[huge.size() - 1] = L'z';
+    huge.back() = L'z';
     key.Set(L"Huge", REG_SZ, huge.data(), huge.size() * sizeof(wchar_t));
+    const std::vector<std::uint8_t> tooLarge((8 << 20) + 2, 0x41);  // just over 8 MiB
+    key.Set(L"TooLarge", REG_SZ, tooLarge.data(), tooLarge.size());
+    key.Set(L"TooLargeBlob", REG_BINARY, tooLarge.data(), tooLarge.size());
 
     const auto read = [](const wchar_t* value) {
         return ReadText(RegistryRoot::CurrentUser, kTestPath, value);
@@ -151,44 +135,34 @@ TEST(RegistryValues, StringsAreReadUpToTheirTerminator) {
     const Read big = read(L"Huge");
     ASSERT_EQ(big.code, rc::Ok);
     EXPECT_TRUE(big.text == huge);
-
-    const Read blob = read(L"Blob");
-    EXPECT_EQ(blob.code, rc::RegistryWrongType);
-    EXPECT_EQ(blob.text, L"untouched");
+    for (const auto& [value, code] : {std::pair{L"Blob", rc::RegistryWrongType},
+                                      {L"TooLarge", rc::BadLength},
+                                      {L"TooLargeBlob", rc::RegistryWrongType}}) {
+        const Read refused = read(value);
+        EXPECT_EQ(refused.code, code) << value;
+        EXPECT_EQ(refused.text, L"untouched") << value;
+    }
     EXPECT_EQ(read(L"Missing").code, rc::FileNotFound);
 }
 
-TEST(RegistryValues, ValuesBeyondTheLimitAreRefusedUnread) {
-    ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
-    const std::vector<std::uint8_t> tooLarge((8 << 20) + 2, 0x41);  // just over 8 MiB
-    key.Set(L"Text", REG_SZ, tooLarge.data(), tooLarge.size());
-    key.Set(L"Blob", REG_BINARY, tooLarge.data(), tooLarge.size());
-
-    const Read text = ReadText(RegistryRoot::CurrentUser, kTestPath, L"Text");
-    EXPECT_EQ(text.code, rc::BadLength);
-    EXPECT_EQ(text.text, L"untouched");
-    EXPECT_EQ(ReadText(RegistryRoot::CurrentUser, kTestPath, L"Blob").code,
-              rc::RegistryWrongType);
-}
-
 TEST(RegistryKeys, MissingKeysAndBadArgumentsGiveCodes) {
-    EXPECT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE\\QorNoSuchKey", L"x").code,
-              rc::RegistryKeyNotFound);
-    EXPECT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE\\QorNoSuch\\Deeper", L"x").code,
-              rc::RegistryKeyNotFound);
-    EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorNoSuchClass", L"x").code,
-              rc::RegistryKeyNotFound);
-
+    using enum RegistryRoot;
+    const auto code = [](RegistryRoot root, const std::wstring& path, const std::wstring& value,
+                         RegistryView view = RegistryView::Default) {
+        const Read read = ReadText(root, path, value, view);
+        EXPECT_EQ(read.text, L"untouched");
+        return read.code;
+    };
     const std::wstring tooLong(40000, L'k');
-    EXPECT_EQ(ReadText(RegistryRoot::LocalMachine, tooLong, L"x").code, rc::BadLength);
-    EXPECT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE", tooLong).code, rc::BadLength);
-    const Read badRoot = ReadText(static_cast<RegistryRoot>(0x80000010), L"SOFTWARE", L"x");
-    EXPECT_EQ(badRoot.code, rc::ArgumentMissing);  // invalid parameter
-    EXPECT_EQ(badRoot.text, L"untouched");
-    EXPECT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE", L"x",
-                       static_cast<RegistryView>(3)).code,
-              rc::ArgumentMissing);
-    EXPECT_EQ(ReadText(RegistryRoot::PerformanceData, L"", L"Global").code, rc::NotSupported);
+    EXPECT_EQ(code(LocalMachine, L"SOFTWARE\\QorNoSuchKey", L"x"), rc::RegistryKeyNotFound);
+    EXPECT_EQ(code(LocalMachine, L"SOFTWARE\\QorNoSuch\\Deeper", L"x"), rc::RegistryKeyNotFound);
+    EXPECT_EQ(code(ClassesRoot, L"QorNoSuchClass", L"x"), rc::RegistryKeyNotFound);
+    EXPECT_EQ(code(LocalMachine, tooLong, L"x"), rc::BadLength);
+    EXPECT_EQ(code(LocalMachine, L"SOFTWARE", tooLong), rc::BadLength);
+    // An invalid parameter.
+    EXPECT_EQ(code(static_cast<RegistryRoot>(0x80000010), L"SOFTWARE", L"x"), rc::ArgumentMissing);
+    EXPECT_EQ(code(LocalMachine, L"SOFTWARE", L"x", static_cast<RegistryView>(3)), rc::ArgumentMissing);
+    EXPECT_EQ(code(PerformanceData, L"", L"Global"), rc::NotSupported);
 }
 
 TEST(RegistryKeys, ClassesOfTheUserWinOverTheMachine) {
@@ -198,9 +172,7 @@ TEST(RegistryKeys, ClassesOfTheUserWinOverTheMachine) {
     machineBoth.SetText(L"Owner", L"machine");
     userBoth.SetText(L"Owner", L"user");
     machineOnly.SetText(L"Owner", L"machine");
-
-    EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorRegistryTest.Both", L"Owner").text,
-              L"user");
+    EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorRegistryTest.Both", L"Owner").text, L"user");
     EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorRegistryTest.Machine", L"Owner").text,
               L"machine");
 }
@@ -253,23 +225,20 @@ TEST(RegistrySubKeys, ListedByNameWhateverTheirLength) {
     const std::wstring longName(200, L'k');  // beyond the first buffer
     ScratchKey shortChild(HKEY_CURRENT_USER, kTestPath, L"S-1-5-18");
     ScratchKey longChild(HKEY_CURRENT_USER, kTestPath, longName.c_str());
-    WinRegistryReader reader;
     std::vector<std::wstring> names{L"stale"};
-    ASSERT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, kTestPath, RegistryView::Default,
-                                 names),
-              rc::Ok);
+    const auto list = [&names](const std::wstring& path) {
+        return WinRegistryReader().ListSubKeys(RegistryRoot::CurrentUser, path,
+                                               RegistryView::Default, names);
+    };
+    ASSERT_EQ(list(kTestPath), rc::Ok);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"S-1-5-18", longName}));
 
-    ScratchKey leaf(HKEY_CURRENT_USER, L"Software\\QorRegistryLayerTest", L"Leaf");
-    ASSERT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, std::wstring(kTestPath) + L"\\Leaf",
-                                 RegistryView::Default, names),
-              rc::Ok);
+    ScratchKey leaf(HKEY_CURRENT_USER, kTestPath, L"Leaf");
+    ASSERT_EQ(list(std::wstring(kTestPath) + L"\\Leaf"), rc::Ok);
     EXPECT_TRUE(names.empty());
     names = {L"kept"};
-    EXPECT_EQ(reader.ListSubKeys(RegistryRoot::CurrentUser, L"Software\\QorNoSuchKey",
-                                 RegistryView::Default, names),
-              rc::RegistryKeyNotFound);
+    EXPECT_EQ(list(L"Software\\QorNoSuchKey"), rc::RegistryKeyNotFound);
     EXPECT_EQ(names, std::vector<std::wstring>{L"kept"});
 }
 

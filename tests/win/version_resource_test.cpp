@@ -70,22 +70,14 @@ bool SystemString(SystemVersion& version, const FileVersionInfo& info, const wch
 // A 16-bit image, whose version the system reads and ours, for Portable Executables only,
 // does not.
 bool IsSixteenBitImage(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    BYTE header[0x40];
-    DWORD read = 0;
-    if (!file || !ReadFile(file.Get(), header, sizeof header, &read, nullptr) ||
-        read != sizeof header) {
-        return false;
-    }
-    const DWORD at = *reinterpret_cast<const DWORD*>(header + 0x3C);
-    BYTE signature[2] = {};
-    if (SetFilePointer(file.Get(), static_cast<LONG>(at), nullptr, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER ||
-        !ReadFile(file.Get(), signature, 2, &read, nullptr)) {
-        return false;
-    }
-    return read == 2 && signature[0] == 'N' && signature[1] == 'E';
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return false;
+    BYTE header[0x40] = {}, signature[2] = {};
+    const bool ne = std::fread(header, 1, sizeof header, file) == sizeof header &&
+                    std::fseek(file, *reinterpret_cast<const LONG*>(header + 0x3C), SEEK_SET) == 0 &&
+                    std::fread(signature, 1, 2, file) == 2 && signature[0] == 'N' && signature[1] == 'E';
+    std::fclose(file);
+    return ne;
 }
 
 TEST(VersionResourceWin, FileOpenForWritingElsewhereIsRefused) {

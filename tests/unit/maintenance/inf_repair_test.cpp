@@ -1,4 +1,5 @@
 #include "maintenance/inf_repair.h"
+#include "maintenance/ndis_installer.h"
 
 #include <functional>
 #include <map>
@@ -21,12 +22,11 @@ namespace {
 const std::wstring kDrivers = L"C:\\PF\\QOR\\Drivers";
 const ResultCode kDenied = SuiteError(0x58);
 
-class FakeRepairSystem final : public InfRepairSystem {
-public:
+struct FakeRepairSystem final : InfRepairSystem {
     ResultCode FileAttributes(const std::wstring& path, std::uint32_t& attributes) override {
-        if (files.count(path)) { attributes = fs::attr::Archive; return rc::Ok; }
-        if (directories.count(path)) { attributes = fs::attr::Directory; return rc::Ok; }
-        return rc::FileNotFound;
+        if (!files.count(path) && !directories.count(path)) return rc::FileNotFound;
+        attributes = files.count(path) ? fs::attr::Archive : fs::attr::Directory;
+        return rc::Ok;
     }
     ResultCode WindowsDirectory(std::wstring& out) override { out = L"C:\\WINDOWS"; return rc::Ok; }
     ResultCode ExpandEnvironment(const std::wstring& text, std::wstring& out) override {
@@ -66,8 +66,7 @@ struct RepairBench {
             system.files.insert(kDrivers + L"\\" + name);
         }
         system.files.insert(L"C:\\WINDOWS\\inf\\INFCACHE.1");
-        reader.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                   L"DevicePath", L"%SystemRoot%\\inf");
+        SetDevicePath(L"%SystemRoot%\\inf");
         registry.AddKey(std::wstring(kServicesKey) + L"\\Qorfwdx");
         registry.AddKey(std::wstring(kServicesKey) + L"\\Tcpip");
         registry.SetValue(kGroupOrderListKey, kTdiGroup, {reg_type::Binary, {1, 0, 0, 0, 3, 0, 0, 0}, {}});
@@ -91,36 +90,23 @@ struct RepairBench {
     FakeRepairSystem system;
 };
 
-TEST(InfRepair, WholeRunPrintsEveryStepAndChangesTheSystem) {
-    RepairBench b;
-    EXPECT_EQ(b.Repair(), 0);
-    EXPECT_EQ(b.console.output,
-              L"\nChecking OS version...ok.\n"
-              L"Checking QOR directory...ok. [C:\\PF\\QOR\\Drivers]\n"
-              L"Checking driver installation files...ok.\n"
-              L"Preparing QOR environment...ok.\n"
-              L"Removing NDIS driver (please wait)...NDIS operation OK. ok.\n"
-              L"Removing damaged INF cache...ok.\n"
-              L"NDIS driver is about to be installed.\n"
-              L"This might take few minutes (depends on number of drivers).\n"
-              L"Internet connection might be turned off and on in few seconds.\n"
-              L"\nInstalling NDIS driver...NDIS operation OK. ok.\n"
-              L"Checking NDIS service...ok.\n"
-              L"Ordering drivers...ok.\n");
-    EXPECT_EQ(b.starter.commandLines, (std::vector<std::wstring>{L"C:\\PF\\QOR\\qorndisx.exe /Uninstall",
-                                                                L"C:\\PF\\QOR\\qorndisx.exe /Install"}));
-    EXPECT_EQ(b.system.files.count(L"C:\\WINDOWS\\inf\\INFCACHE.1"), 0u);
-    EXPECT_EQ(b.system.held, 0);
-}
-
-TEST(InfRepair, EachFailingStepEndsTheRunWithItsCode) {
+// The whole run's text is checked byte for byte end to end; here how each outcome ends it.
+TEST(InfRepair, EachOutcomeEndsTheRunWithItsCode) {
     struct Case {
         const char* what;
         std::function<void(RepairBench&)> arrange;
         ResultCode result;
-        std::wstring lastLine;
+        std::wstring lastLines;
         int starts;
     } cases[] = {
+        {"nothing wrong", [](RepairBench&) {}, 0, L"Checking NDIS service...ok.\nOrdering drivers...ok.\n", 2},
+        {"exit code one, ordering fails",
+         [](RepairBench& t) {
+             t.starter.scripts = {{.exitStatus = 1}, {.exitStatus = 1}};
+             t.registry.SetValue(kGroupOrderListKey, kTdiGroup, {reg_type::Dword, {1, 0, 0, 0}, {}});
+         },
+         0, L"Installing NDIS driver...Process terminated with an error. ok.\nChecking NDIS service...ok.\n"
+            L"Ordering drivers...failed.\nSECOND REBOOT MIGHT BE REQUIRED AFTER FIRST REBOOT.\n", 2},
         {"Vista", [](RepairBench& t) { t.os.majorVersion = 6; }, rc::NotSupported,
          L"QOR diagnostics INF repair requires Windows XP or Windows Server 2003. Exiting.\n", 0},
         {"no suite", [](RepairBench& t) { t.sources.registry = {}; }, rc::RegistryKeyNotFound,
@@ -139,33 +125,22 @@ TEST(InfRepair, EachFailingStepEndsTheRunWithItsCode) {
          L"Checking NDIS service...failed.\n", 2},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         RepairBench t;
         c.arrange(t);
-        EXPECT_EQ(t.Repair(), c.result) << c.what;
-        const std::wstring& out = t.console.output;
-        EXPECT_TRUE(out.ends_with(c.lastLine)) << c.what;
-        EXPECT_EQ(t.starter.programs.size(), static_cast<std::size_t>(c.starts)) << c.what;
-        EXPECT_EQ(t.system.held, 0) << c.what;
+        EXPECT_EQ(t.Repair(), c.result);
+        EXPECT_TRUE(t.console.output.ends_with(c.lastLines)) << t.console.output;
+        EXPECT_EQ(t.starter.programs.size(), static_cast<std::size_t>(c.starts));
+        EXPECT_EQ(t.system.held, 0);
+        if (c.starts == 2) {
+            EXPECT_EQ(t.system.files.count(L"C:\\WINDOWS\\inf\\INFCACHE.1"), 0u);
+        }
     }
-}
-
-TEST(InfRepair, ExitCodeOneAndFailedOrderingStillSucceed) {
-    RepairBench b;
-    b.starter.scripts = {{.exitStatus = 1}, {.exitStatus = 1}};
-    b.registry.SetValue(kGroupOrderListKey, kTdiGroup, {reg_type::Dword, {1, 0, 0, 0}, {}});
-    EXPECT_EQ(b.Repair(), 0);
-    EXPECT_TRUE(b.console.output.ends_with(
-        L"Installing NDIS driver...Process terminated with an error. ok.\n"
-        L"Checking NDIS service...ok.\n"
-        L"Ordering drivers...failed.\nSECOND REBOOT MIGHT BE REQUIRED AFTER FIRST REBOOT.\n"));
 }
 
 TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
     RepairBench b;
-    struct Case {
-        std::wstring devicePath;
-        std::vector<std::wstring> deleted;
-    } cases[] = {
+    struct Case { std::wstring devicePath; std::vector<std::wstring> deleted; } cases[] = {
         {L"C:\\A;C:\\B\\", {L"C:\\A\\INFCACHE.1", L"C:\\B\\INFCACHE.1"}},
         {L"", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
         {L";;", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
@@ -191,6 +166,73 @@ TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
     b.SetDevicePath(L"C:\\A;C:\\B;C:\\C");
     EXPECT_EQ(RemoveInfCaches(b.system, b.reader), kDenied);
     EXPECT_EQ(b.system.files, (std::set<std::wstring>{L"C:\\C\\INFCACHE.1"}));
+}
+
+// The installer run alone, on a 64-bit system.
+class NdisInstallerTest : public ::testing::Test, protected RepairBench {
+protected:
+    NdisInstallerTest() { os.processorClass = ProcessorClass::Amd64; }
+    ResultCode Run(std::uint32_t operation) {
+        NdisInstallerContext context{console, os, installation, starter};
+        return RunNdisInstaller(context, operation, reboot);
+    }
+    std::uint32_t reboot = 7;
+};
+
+TEST_F(NdisInstallerTest, EachOutcomeGivesVerdictResultAndRebootFlag) {
+    const std::wstring kOk = L"NDIS operation OK. ", kError = L"Process terminated with an error. ";
+    struct Case {
+        test::FakeProgramStarter::Script script;
+        ResultCode result;
+        std::uint32_t reboot;
+        std::wstring verdict;
+    } cases[] = {
+        {{.exitStatus = 0}, 0, 0, kOk},
+        {{.exitStatus = 0x60018D39u}, 0, 1, kOk},
+        {{.exitStatus = 1}, 1, 7, kError},
+        {{.exitStatus = 0xE0010001u}, SuiteError(0x01), 7, kError},
+        {{.exitStatus = 259}, kNdisStillActive, 7, kError},
+        {{.start = rc::FileNotFound}, rc::FileNotFound, 7, L"NDIS operation has failed. "},
+        {{.wait = kDenied}, kDenied, 7, L"Wait operation failed. "},
+        {{.ended = false}, kNdisWaitAborted, 7, L"Wait terminated unexpectedly. "},
+        {{.query = rc::BufferTooSmall}, rc::BufferTooSmall, 7, L"Process terminated but cannot get the error. "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.verdict);
+        reboot = 7;
+        console.output.clear();
+        starter.scripts = {c.script};
+        EXPECT_EQ(Run(ndis_op::Uninstall), c.result);
+        EXPECT_EQ(reboot, c.reboot);
+        EXPECT_EQ(console.output, c.verdict);
+    }
+    EXPECT_EQ(starter.closed, 8);  // every child that started
+
+    // No suite, or an unknown operation: nothing printed, nothing started.
+    console.output.clear();
+    EXPECT_EQ(Run(4), SuiteError(0x02));
+    sources.registry = {};
+    EXPECT_EQ(Run(ndis_op::Install), rc::RegistryKeyNotFound);
+    EXPECT_EQ(console.output, L"");
+    EXPECT_EQ(starter.programs.size(), 9u);
+}
+
+TEST_F(NdisInstallerTest, ProgramPathAndSwitches) {
+    ASSERT_EQ(Run(ndis_op::Install), 0);
+    ASSERT_EQ(Run(ndis_op::Uninstall), 0);
+    sources.InstallSuite(L"C:\\PF\\QOR\\");
+    os.processorClass = ProcessorClass::X86;
+    ASSERT_EQ(Run(ndis_op::Reinstall), 0);
+    os.processorClass = ProcessorClass::Ia64;
+    ASSERT_EQ(Run(ndis_op::Install), 0);
+    EXPECT_EQ(starter.programs,
+              (std::vector<std::wstring>{L"C:\\PF\\QOR\\qorndisa.exe", L"C:\\PF\\QOR\\qorndisa.exe",
+                                         L"C:\\PF\\QOR\\qorndisx.exe", L"C:\\PF\\QOR\\qorndis.exe"}));
+    EXPECT_EQ(starter.commandLines,
+              (std::vector<std::wstring>{L"C:\\PF\\QOR\\qorndisa.exe /Install",
+                                         L"C:\\PF\\QOR\\qorndisa.exe /Uninstall",
+                                         L"C:\\PF\\QOR\\qorndisx.exe /Reinstall",
+                                         L"C:\\PF\\QOR\\qorndis.exe /Install"}));
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <random>
+#include <tuple>
 
+#include "fakes/fake_install_sources.h"
+#include "maintenance/debug_logging.h"
 #include "maintenance/log_config_file.h"
+#include "platform/fs.h"
+#include "support/test_env.h"
 
 namespace qor {
 namespace {
@@ -13,11 +20,7 @@ std::wstring Resaved(std::wstring_view text) {
     return file.Text();
 }
 
-struct TextCase {
-    const char* what;
-    const wchar_t* in;
-    const wchar_t* out;
-};
+struct TextCase { const char* what; const wchar_t* in; const wchar_t* out; };
 
 TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
     const TextCase cases[] = {
@@ -98,11 +101,7 @@ TEST(LogConfigFile, SetValueKeepsTheInlineComment) {
 }
 
 TEST(LogConfigFile, BytesDecodedByTheirMark) {
-    struct Case {
-        std::string bytes;
-        ResultCode code;
-        std::wstring text;
-    };
+    struct Case { std::string bytes; ResultCode code; std::wstring text; };
     const Case cases[] = {
         {std::string("\xFF\xFE[\0s\0]\0", 8), rc::Ok, L"[s]"},
         {std::string("\xFE\xFF\0[\0\xE9", 6), rc::Ok, L"[\u00E9"},
@@ -135,25 +134,19 @@ std::wstring RandomConfig(std::mt19937& random) {
     return text;
 }
 
-bool SameContent(const LogConfigFile& a, const LogConfigFile& b) {
-    if (a.Sections().size() != b.Sections().size()) return false;
-    for (const auto& [name, section] : a.Sections()) {
-        const auto other = b.Sections().find(name);
-        if (other == b.Sections().end() || other->second.comment != section.comment ||
-            other->second.entries.size() != section.entries.size()) {
-            return false;
+// Every section's comment and every entry's parts, in order.
+auto Content(const LogConfigFile& file) {
+    using Entry = std::tuple<std::wstring, std::wstring, std::vector<std::wstring>, CommentBlock,
+                             std::optional<std::wstring>>;
+    std::vector<std::tuple<std::wstring, CommentBlock, std::vector<Entry>>> sections;
+    for (const auto& [name, section] : file.Sections()) {
+        std::vector<Entry> entries;
+        for (const auto& [key, e] : section.entries) {
+            entries.emplace_back(key, e.rawValue, e.items, e.comment, e.inlineComment);
         }
-        for (const auto& [key, entry] : section.entries) {
-            const auto match = other->second.entries.find(key);
-            if (match == other->second.entries.end()) return false;
-            const LogConfigEntry& e = match->second;
-            if (e.rawValue != entry.rawValue || e.items != entry.items ||
-                e.comment != entry.comment || e.inlineComment != entry.inlineComment) {
-                return false;
-            }
-        }
+        sections.emplace_back(name, section.comment, std::move(entries));
     }
-    return true;
+    return sections;
 }
 
 TEST(LogConfigFile, LoadSaveLoadKeepsTheContentAndSavingAgainChangesNoByte) {
@@ -165,10 +158,76 @@ TEST(LogConfigFile, LoadSaveLoadKeepsTheContentAndSavingAgainChangesNoByte) {
         const std::wstring saved = first.Text();
         LogConfigFile second;
         second.Parse(saved);
-        ASSERT_TRUE(SameContent(first, second)) << "round " << round;
+        ASSERT_EQ(Content(first), Content(second)) << "round " << round;
         ASSERT_TRUE(second.ParseErrors().empty()) << "round " << round;
         ASSERT_EQ(second.Text(), saved) << "round " << round;
     }
+}
+
+using Files = std::map<std::wstring, std::string>;
+
+constexpr const char* kPriv = "[root]\r\nSeverity = INFO\r\n";
+constexpr const char* kPub = "; public\r\n[root]\r\nAppender=file ;main\r\nSeverity=WARN\r\n";
+constexpr const char* kFw = "[QOR.QORFW]\nSeverity = INFO\n[root]\nSeverity = INFO\n";
+constexpr const char* kTdi = "[QOR.TDI]\r\nSeverity = INFO\r\n";
+const std::string kMissingFile = "<missing>";
+
+// The suite's log folder in a scratch directory, with the given files in it.
+struct LogFolder {
+    explicit LogFolder(const Files& files) {
+        sources.InstallSuite(L"C:\\PF\\QOR", scratch.Path());
+        EXPECT_EQ(fs::MakeDirectory(log), rc::Ok);
+        sources.directories.insert(log);
+        for (const auto& [name, bytes] : files) test::WriteBytes(log + L"\\" + name, bytes);
+    }
+    std::string Read(const wchar_t* name) const { return test::ReadBytes(log + L"\\" + name); }
+
+    test::ScratchDirectory scratch;
+    std::wstring log = scratch / L"log";
+    test::FakeInstallSources sources;
+    ProductInstallation installation{sources};
+};
+
+// The menu's switches are checked byte for byte end to end; here every file's outcome.
+TEST(SetDebugLogging, ApplicationFilesChangeTheDriverFileStaysFailuresStopAtTheFile) {
+    struct Case {
+        const char* what;
+        Files files;
+        bool driver;
+        ResultCode code;
+        Files after;  // every file's bytes afterwards; kMissingFile when absent
+    };
+    const std::string privDebug = "[root]\r\nSeverity = DEBUG\r\n";
+    const std::string pubDebug = "; public\r\n[root]\r\nAppender = file ;main\r\nSeverity = DEBUG\r\n";
+    const Case cases[] = {
+        {"all four files", {{L"privlog.cfg", kPriv}, {L"publog.cfg", kPub}, {L"fwlog.cfg", kFw}, {L"tdilog.cfg", kTdi}},
+         false, rc::Ok, {{L"privlog.cfg", privDebug}, {L"publog.cfg", pubDebug}, {L"tdilog.cfg", kTdi},
+                         {L"fwlog.cfg", "[QOR.QORFW]\r\nSeverity = DEBUG\r\n\r\n[root]\r\nSeverity = INFO\r\n"}}},
+        {"no Severity key in privlog.cfg", {{L"privlog.cfg", "[root]\r\nLevel=1\r\n"}, {L"publog.cfg", kPub}},
+         false, logcfg::NotFound, {{L"privlog.cfg", "[root]\r\nLevel=1\r\n"}, {L"publog.cfg", kPub}}},
+        {"no privlog.cfg", {{L"publog.cfg", kPub}}, false, rc::FileNotFound,
+         {{L"privlog.cfg", kMissingFile}, {L"publog.cfg", kPub}}},
+        {"no root section in publog.cfg", {{L"privlog.cfg", kPriv}, {L"publog.cfg", "[Root]\nSeverity=INFO"}},
+         false, logcfg::NotFound, {{L"privlog.cfg", privDebug}, {L"publog.cfg", "[Root]\nSeverity=INFO"}}},
+        {"fwlog.cfg without its section", {{L"privlog.cfg", kPriv}, {L"publog.cfg", kPub}, {L"fwlog.cfg", "[root]\n"}},
+         false, logcfg::NotFound, {{L"privlog.cfg", privDebug}, {L"publog.cfg", pubDebug}, {L"fwlog.cfg", "[root]\n"}}},
+        {"no fwlog.cfg", {{L"privlog.cfg", kPriv}, {L"publog.cfg", kPub}}, false, rc::Ok,
+         {{L"privlog.cfg", privDebug}, {L"publog.cfg", pubDebug}, {L"fwlog.cfg", kMissingFile}}},
+        {"no tdilog.cfg", {{L"privlog.cfg", kPriv}}, true, rc::Ok,
+         {{L"privlog.cfg", kPriv}, {L"tdilog.cfg", kMissingFile}}},
+        {"tdilog.cfg without its key", {{L"tdilog.cfg", "[QOR.TDI]\r\n"}}, true, logcfg::NotFound,
+         {{L"tdilog.cfg", "[QOR.TDI]\r\n"}}},
+    };
+    for (const Case& c : cases) {
+        LogFolder folder(c.files);
+        EXPECT_EQ(SetDebugLogging(folder.installation, severity::Debug, c.driver), c.code) << c.what;
+        for (const auto& [name, bytes] : c.after) EXPECT_EQ(folder.Read(name.c_str()), bytes) << c.what;
+    }
+}
+
+TEST(SeverityName, AnyOtherLevelIsInfo) {
+    EXPECT_EQ(SeverityName(-1), L"INFO");
+    EXPECT_EQ(SeverityName(12345), L"INFO");
 }
 
 }  // namespace

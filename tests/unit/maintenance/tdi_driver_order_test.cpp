@@ -1,5 +1,6 @@
 #include "maintenance/tdi_driver_order.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,22 +44,16 @@ protected:
         if (tag) registry.SetValue(Key(service), L"Tag", Value{reg_type::Dword, Le32s({*tag}), {}});
         if (!group.empty()) registry.SetValue(Key(service), L"Group", Value{reg_type::String, {}, group});
     }
-    // The stored count followed by the tags.
-    void SetList(std::uint32_t count, const std::vector<std::uint32_t>& tags) {
-        std::vector<std::uint32_t> words{count};
+    // The stored count (the true one unless given) followed by the tags.
+    void SetList(const std::vector<std::uint32_t>& tags, std::optional<std::uint32_t> count = {}) {
+        std::vector<std::uint32_t> words{count.value_or(static_cast<std::uint32_t>(tags.size()))};
         words.insert(words.end(), tags.begin(), tags.end());
         registry.SetValue(kGroupOrderListKey, kTdiGroup, Value{reg_type::Binary, Le32s(words), {}});
     }
-    void SetList(const std::vector<std::uint32_t>& tags) {
-        SetList(static_cast<std::uint32_t>(tags.size()), tags);
-    }
     std::vector<std::uint32_t> List() const {
         const Value* value = registry.Find(kGroupOrderListKey, kTdiGroup);
-        std::vector<std::uint32_t> words;
-        for (std::size_t i = 0; i + 4 <= value->data.size(); i += 4) {
-            words.push_back(value->data[i] | value->data[i + 1] << 8 | value->data[i + 2] << 16 |
-                            static_cast<std::uint32_t>(value->data[i + 3]) << 24);
-        }
+        std::vector<std::uint32_t> words(value->data.size() / 4);  // little-endian like the system
+        std::memcpy(words.data(), value->data.data(), words.size() * 4);
         EXPECT_EQ(words.at(0), words.size() - 1) << "count and size disagree";
         return {words.begin() + 1, words.end()};
     }
@@ -119,7 +114,7 @@ TEST_F(TdiOrderTest, ListIsReadByItsSizeAndWrittenWithItsTrueCount) {
         Install(name, tag);
     }
     for (const std::uint32_t count : {1u, 9u, 0xFFFFFFFFu}) {
-        SetList(count, {3, 87, 86});
+        SetList({3, 87, 86}, count);
         ASSERT_EQ(Order(), 0) << count;
         EXPECT_EQ(List(), (std::vector<std::uint32_t>{3, 86, 87})) << count;
     }
@@ -147,12 +142,7 @@ TEST_F(TdiOrderTest, WithoutAnchorEachTdiDriverFollowsThePreviousOne) {
 TEST_F(TdiOrderTest, BadValuesEndTheStepWithoutWritingTheList) {
     Install(L"Tcpip", 3);
     Install(L"NetBT", 87);
-    struct Case {
-        const char* what;
-        Value list;
-        Value tag;
-        ResultCode expected;
-    } cases[] = {
+    struct Case { const char* what; Value list; Value tag; ResultCode expected; } cases[] = {
         {"list of another type", {reg_type::Dword, Le32s({1}), {}}, {reg_type::Dword, Le32s({3}), {}},
          rc::RegistryWrongType},
         {"tag of another type", {reg_type::Binary, Le32s({1, 87}), {}}, {reg_type::String, {}, L"3"},

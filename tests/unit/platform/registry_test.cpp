@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
+
+#include "fakes/fake_registry.h"
+#include "platform/folder_table.h"
 
 namespace qor {
 namespace {
@@ -22,7 +26,7 @@ std::wstring Decoded(std::uint32_t type, const std::vector<std::uint8_t>& data) 
     return out;
 }
 
-TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEnd) {
+TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEndAndKeepsSurrogatePairs) {
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({u'a', u'b', 0, u'c', 0})), L"ab");
     EXPECT_EQ(Decoded(reg_type::ExpandString, Utf16Le({u'%', u'X', u'%', 0})), L"%X%");
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({u'a', u'b', u'c'})), L"abc");  // unterminated
@@ -32,9 +36,6 @@ TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEnd) {
     EXPECT_EQ(Decoded(reg_type::String, {}), L"");
     EXPECT_EQ(Decoded(reg_type::String, {0x41}), L"");
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({0x00E9, 0x20AC, 0})), L"\u00E9\u20AC");
-}
-
-TEST(DecodeRegistryString, KeepsSurrogatePairsAsOneCharacter) {
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({0xD83D, 0xDE00, u'x', 0})), L"\U0001F600x");
     const std::wstring lone = Decoded(reg_type::String, Utf16Le({0xD83D, u'x'}));
     ASSERT_EQ(lone.size(), 2u);
@@ -88,6 +89,152 @@ TEST(Wow32MachinePath, MovesSoftwareKeysUnderWow6432Node) {
                                 L"SYSTEM\\CurrentControlSet", L"SOFTWAREX\\Qor", L""}) {
         EXPECT_EQ(Wow32MachinePath(same), same);
     }
+}
+
+const std::wstring kSystemValues = L"SYSTEM\\CurrentControlSet\\Services\\Qor\\SystemValues";
+const std::wstring kUserShell = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::wstring kShell = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::wstring kProfileList = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+class FakeSources final : public FolderSources {
+public:
+    RegistryReader& Registry() override { return registry; }
+    bool Is64BitSystem() override { return system64; }
+    ResultCode ReadEnvironmentPath(const std::wstring& name, std::wstring& out) override {
+        const auto found = environment.find(name);
+        if (found == environment.end()) return rc::EnvironmentVariableNotSet;
+        out = found->second;
+        return rc::Ok;
+    }
+    // Expands %NAME% references from `environment`.
+    std::wstring ExpandEnvironment(const std::wstring& text) override {
+        std::wstring out = text;
+        for (const auto& [name, value] : environment) {
+            const std::wstring ref = L"%" + name + L"%";
+            for (std::size_t at; (at = out.find(ref)) != std::wstring::npos;) out.replace(at, ref.size(), value);
+        }
+        return out;
+    }
+    std::wstring LoadedSystemLibraryPath() override { return library; }
+    std::wstring CurrentUserSid() override { return sid; }
+    std::wstring DeviceToDrive(const std::wstring& device) override {
+        return device == L"\\Device\\HarddiskVolume1" ? L"C:" : L"";
+    }
+
+    test::FakeRegistry registry;
+    bool system64 = false;
+    std::map<std::wstring, std::wstring> environment{{L"USERPROFILE", L"C:\\Users\\env"}};
+    std::wstring library = L"C:\\Windows\\System32\\kernel32.dll";
+    std::wstring sid;
+};
+
+class SpecialFolders : public ::testing::Test {
+protected:
+    std::wstring Folder(std::uint32_t id) {
+        std::wstring path = L"<untouched>";
+        const ResultCode code = table.Get(id, path);
+        return code == rc::Ok ? path : L"error " + std::to_wstring(static_cast<unsigned>(code));
+    }
+    FakeSources sources;
+    test::FakeRegistry& reg = sources.registry;
+    SpecialFolderTable table;
+};
+
+const std::wstring kNotFound = L"error " + std::to_wstring(0xE001003Eu);
+
+TEST_F(SpecialFolders, ThirtyTwoBitSystem) {
+    reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"D:\\Programs\\");
+    sources.environment[L"CommonProgramFiles"] = L"C:\\Common";
+    reg.Set(RegistryRoot::LocalMachine, L"SYSTEM\\Setup", L"SystemPartition", L"\\Device\\HarddiskVolume1");
+    table.Init(sources);
+
+    EXPECT_EQ(Folder(folder::Profile), L"C:\\Users\\env");
+    EXPECT_EQ(Folder(folder::LoadedSystemLibrary), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::Windows), L"C:\\Windows");
+    EXPECT_EQ(Folder(folder::System32Bit), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::NativeSystem), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::ProgramFiles), L"D:\\Programs");  // trailing separator dropped
+    EXPECT_EQ(Folder(folder::ProgramFiles32), L"D:\\Programs");
+    EXPECT_EQ(Folder(folder::ProgramFilesNative), kNotFound);
+    EXPECT_EQ(Folder(folder::CommonFiles), L"C:\\Common");      // environment fallback
+    EXPECT_EQ(Folder(folder::CommonFiles32), L"C:\\Common");
+    EXPECT_EQ(Folder(folder::CommonFilesNative), kNotFound);
+    EXPECT_EQ(Folder(folder::SystemDrive), L"C:");
+    EXPECT_EQ(Folder(folder::SystemPartition), L"C:");
+    EXPECT_EQ(Folder(17), kNotFound);
+    EXPECT_EQ(Folder(22), L"error " + std::to_wstring(0xE0010002u));
+}
+
+TEST_F(SpecialFolders, SixtyFourBitSystemReadsTheNativeViewForWideValues) {
+    sources.system64 = true;
+    sources.library = L"C:\\Windows\\SysWOW64\\kernel32.dll";
+    reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"C:\\PF32view");
+    reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir", L"C:\\PF", RegistryView::Wow64);
+    reg.Set(RegistryRoot::LocalMachine, kSystemValues, L"ProgramFilesDir (x86)", L"C:\\PF86", RegistryView::Wow64);
+    sources.environment[L"CommonProgramFiles(x86)"] = L"C:\\CF86";
+    sources.environment[L"CommonProgramW6432"] = L"C:\\CF";
+    table.Init(sources);
+
+    EXPECT_EQ(Folder(folder::System32Bit), L"C:\\Windows\\SysWOW64");
+    EXPECT_EQ(Folder(folder::NativeSystem), L"C:\\Windows\\System32");
+    EXPECT_EQ(Folder(folder::ProgramFiles), L"C:\\PF32view");
+    EXPECT_EQ(Folder(folder::ProgramFiles32), L"C:\\PF86");
+    EXPECT_EQ(Folder(folder::ProgramFilesNative), L"C:\\PF");
+    EXPECT_EQ(Folder(folder::CommonFiles32), L"C:\\CF86");
+    EXPECT_EQ(Folder(folder::CommonFilesNative), L"C:\\CF");
+    EXPECT_EQ(Folder(folder::SystemPartition), kNotFound);
+}
+
+TEST_F(SpecialFolders, LibraryPathWithoutSeparatorLeavesSystemFoldersEmpty) {
+    sources.library = L"kernel32.dll";
+    table.Init(sources);
+    for (std::uint32_t id : {3u, 4u, 5u, 6u, 18u}) EXPECT_EQ(Folder(id), kNotFound) << id;
+}
+
+TEST_F(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
+    sources.sid = L"S-1-5-21-1";
+    reg.Set(RegistryRoot::LocalMachine, kProfileList + L"\\S-1-5-21-1", L"ProfileImagePath", L"%SystemDrive%\\Users\\tech");
+    sources.environment[L"SystemDrive"] = L"E:";
+    sources.environment[L"APPDATA"] = L"C:\\env\\roaming";
+    reg.Set(RegistryRoot::CurrentUser, kUserShell, L"Local AppData", L"%userprofile%\\Local");
+    reg.Set(RegistryRoot::CurrentUser, kShell, L"Local AppData", L"C:\\shell\\local");
+    reg.Set(RegistryRoot::CurrentUser, kShell, L"Personal", L"C:\\Docs");
+    reg.Set(RegistryRoot::CurrentUser, kUserShell, L"Desktop", L"");  // empty: not found
+    reg.Set(RegistryRoot::LocalMachine, kShell, L"Desktop", L"C:\\MachineDesktop");
+    reg.Set(RegistryRoot::LocalMachine, kUserShell, L"Common AppData", L"%ALLUSERSPROFILE%");
+    sources.environment[L"ALLUSERSPROFILE"] = L"C:\\ProgramData";
+    table.Init(sources);
+
+    EXPECT_EQ(Folder(folder::LocalAppData), L"E:\\Users\\tech\\Local");
+    EXPECT_EQ(Folder(folder::Personal), L"C:\\Docs");
+    EXPECT_EQ(Folder(folder::Desktop), L"C:\\MachineDesktop");
+    EXPECT_EQ(Folder(folder::CommonAppData), L"C:\\ProgramData");
+    EXPECT_EQ(Folder(folder::AppData), L"C:\\env\\roaming");  // value missing: environment
+    EXPECT_EQ(Folder(folder::Startup), kNotFound);
+}
+
+TEST_F(SpecialFolders, ProfileReferenceWithoutAKnownProfileIsNotFound) {
+    sources.environment.clear();  // no profile list entry, no USERPROFILE
+    reg.Set(RegistryRoot::CurrentUser, kUserShell, L"Personal", L"%USERPROFILE%\\Docs");
+    table.Init(sources);
+    EXPECT_EQ(Folder(folder::Personal), kNotFound);  // never "\Docs"
+}
+
+TEST_F(SpecialFolders, ShellFoldersAreRetriedWhileEmpty) {
+    table.Init(sources);
+    EXPECT_EQ(Folder(folder::Startup), kNotFound);
+    reg.Set(RegistryRoot::CurrentUser, kShell, L"Startup", L"C:\\Start");
+    EXPECT_EQ(Folder(folder::Startup), L"C:\\Start");
+    sources.library = L"C:\\Other\\System32\\kernel32.dll";  // start-up entries are not refilled
+    EXPECT_EQ(Folder(folder::Windows), L"C:\\Windows");
+}
+
+TEST_F(SpecialFolders, PathsOf259CharactersOrMoreAreNotKept) {
+    sources.environment[L"USERPROFILE"] = L"C:\\" + std::wstring(256, L'p');  // 259
+    sources.environment[L"LOCALAPPDATA"] = L"C:\\" + std::wstring(255, L'l');  // 258
+    table.Init(sources);
+    EXPECT_EQ(Folder(folder::Profile), kNotFound);
+    EXPECT_EQ(Folder(folder::LocalAppData).size(), 258u);
 }
 
 }  // namespace

@@ -26,10 +26,6 @@ ResultCode Load(const Bytes& image, VersionResourceReader& reader) {
     return reader.Load(source);
 }
 
-void Put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 struct ScriptImage {
     const char* file;
     ResultCode strings;
@@ -105,11 +101,8 @@ TEST(VersionResourceReader, DamagedImagesGiveClearCodes) {
     };
     for (const Damage& damage : damages) {
         Bytes image = Image("standard.dll");
-        if (damage.at == 0) {
-            image.resize(damage.value);
-        } else {
-            Put32(image, damage.at, damage.value);
-        }
+        if (damage.at == 0) image.resize(damage.value);
+        for (int i = 0; i < 4 && damage.at; ++i) image.at(damage.at + i) = damage.value >> (8 * i);
         VersionResourceReader reader;
         EXPECT_EQ(Load(image, reader), damage.expected) << damage.name;
     }

@@ -1,6 +1,7 @@
 #include "platform/service_start.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "platform/child_wait.h"
 
 namespace qor {
 namespace {
@@ -27,8 +30,9 @@ struct Script {
     std::uint32_t Elapsed() const { return now - first; }
 
     std::uint32_t first, now;
-    std::function<ServiceStatus(const Script&)> status = [](auto&) {
-        return State(kServiceRunning);
+    // Stopped until a start succeeds, then running.
+    std::function<ServiceStatus(const Script&)> status = [](const Script& s) {
+        return State(s.startsOk > 0 ? kServiceRunning : kServiceStopped);
     };
     std::function<ResultCode(std::uint32_t elapsed)> start = [](std::uint32_t) { return 0; };
     ResultCode openResult = rc::Ok, queryResult = rc::Ok, lockQueryResult = rc::Ok;
@@ -39,64 +43,49 @@ struct Script {
     std::vector<std::uint32_t> attemptsAt, slept;
 };
 
-class ScriptedControl final : public ServiceControl {
-public:
-    explicit ScriptedControl(Script& script) : s_(script) {}
+struct ScriptedControl final : ServiceControl {
+    explicit ScriptedControl(Script& script) : s(script) {}
     ResultCode QueryStatus(ServiceStatus& out) noexcept override {
-        if (++s_.queries > 100000) {
+        if (++s.queries > 100000) {
             ADD_FAILURE() << "polls without end";
             return SuiteError(0x7FFF);
         }
-        if (Succeeded(s_.queryResult)) out = s_.status(s_);
-        return s_.queryResult;
+        if (Succeeded(s.queryResult)) out = s.status(s);
+        return s.queryResult;
     }
     ResultCode Start() noexcept override {
-        s_.attemptsAt.push_back(s_.Elapsed());
-        const ResultCode code = s_.start(s_.Elapsed());
-        if (code == rc::Ok) ++s_.startsOk;
+        s.attemptsAt.push_back(s.Elapsed());
+        const ResultCode code = s.start(s.Elapsed());
+        if (code == rc::Ok) ++s.startsOk;
         return code;
     }
     ResultCode QueryLockStatus(ServiceLockStatus& out) noexcept override {
-        ++s_.lockQueries;
-        s_.lockQueriedAt = s_.Elapsed();
-        if (Succeeded(s_.lockQueryResult)) out = s_.lock;
-        return s_.lockQueryResult;
+        ++s.lockQueries;
+        s.lockQueriedAt = s.Elapsed();
+        if (Succeeded(s.lockQueryResult)) out = s.lock;
+        return s.lockQueryResult;
     }
-    std::uint32_t TickCount() noexcept override { return s_.now; }
+    std::uint32_t TickCount() noexcept override { return s.now; }
     void Sleep(std::uint32_t ms) noexcept override {
-        s_.slept.push_back(ms);
-        s_.now += ms;
+        s.slept.push_back(ms);
+        s.now += ms;
     }
-
-private:
-    Script& s_;
+    Script& s;
 };
 
-class ScriptedManager final : public ServiceManager {
-public:
-    explicit ScriptedManager(Script& script) : s_(script) {}
-    ResultCode Open(const std::wstring& name,
-                    std::unique_ptr<ServiceControl>& out) noexcept override {
+struct ScriptedManager final : ServiceManager {
+    explicit ScriptedManager(Script& script) : s(script) {}
+    ResultCode Open(const std::wstring& name, std::unique_ptr<ServiceControl>& out) noexcept override {
         EXPECT_EQ(name, L"QorTdi");
-        if (Failed(s_.openResult)) return s_.openResult;
-        out = std::make_unique<ScriptedControl>(s_);
-        return rc::Ok;
+        if (Succeeded(s.openResult)) out = std::make_unique<ScriptedControl>(s);
+        return s.openResult;
     }
-
-private:
-    Script& s_;
+    Script& s;
 };
 
 Result StartQorTdi(Script& script) {
     ScriptedManager manager(script);
     return StartServiceAndWait(manager, L"QorTdi");
-}
-
-// Stopped until a start succeeds, then `afterStart`.
-std::function<ServiceStatus(const Script&)> StoppedUntilStarted(ServiceStatus afterStart) {
-    return [afterStart](const Script& s) {
-        return s.startsOk > 0 ? afterStart : State(kServiceStopped);
-    };
 }
 
 using Values = std::vector<QorException::NamedValue>;
@@ -112,31 +101,38 @@ TEST(StartServiceAndWait, StartedStatesAnswerAfterOneQuery) {
     }
 }
 
-TEST(StartServiceAndWait, OpenQueryAndStartFailuresAreReturned) {
+TEST(StartServiceAndWait, OpenAndQueryFailuresAreReturned) {
     Script unopened;
     unopened.openResult = ResultFromWin32(1060);
     EXPECT_EQ(static_cast<std::uint32_t>(StartQorTdi(unopened).Code()), 0xC0070424u);
-
     Script unqueried;
     unqueried.queryResult = ResultFromWin32(5);
     EXPECT_EQ(StartQorTdi(unqueried).Code(), ResultFromWin32(5));
+}
 
-    for (const auto& [startCode, expected] : std::vector<std::pair<ResultCode, ResultCode>>{
-             {ResultFromWin32(1056), rc::Ok},  // started meanwhile by someone else
-             {ResultFromWin32(1058), ResultFromWin32(1058)},
-             {ResultFromWin32(2), ResultFromWin32(2)}}) {
+// A refused start, or a service stopping after its start, gives its code.
+TEST(StartServiceAndWait, StartFailuresAndTheExitCodeOfAServiceStoppingAfterItsStart) {
+    struct Case { ResultCode start; std::uint32_t exitCode, specific; ResultCode expected; };
+    for (const Case c : {Case{ResultFromWin32(1056), 0, 0, rc::Ok},  // started meanwhile by another
+                         Case{ResultFromWin32(1058), 0, 0, ResultFromWin32(1058)},
+                         Case{ResultFromWin32(2), 0, 0, ResultFromWin32(2)},
+                         Case{0, 0, 0, rc::Ok}, Case{0, 1066, 0xE0010077u, SuiteError(0x77)},
+                         Case{0, 1066, 5, ResultFromWin32(1066)},  // not a failure code
+                         Case{0, 1066, 0, ResultFromWin32(1066)}, Case{0, 31, 0, ResultFromWin32(31)}}) {
+        SCOPED_TRACE(testing::Message() << c.start << " " << c.exitCode << " " << c.specific);
         Script script;
-        script.status = [](auto&) { return State(kServiceStopped); };
-        script.start = [code = startCode](std::uint32_t) { return code; };
-        EXPECT_EQ(StartQorTdi(script).Code(), expected);
+        script.status = [after = State(kServiceStopped, c.exitCode, c.specific)](const Script& s) {
+            return s.startsOk > 0 ? after : State(kServiceStopped);
+        };
+        script.start = [code = c.start](std::uint32_t) { return code; };
+        EXPECT_EQ(StartQorTdi(script).Code(), c.expected);
         EXPECT_EQ(script.attemptsAt.size(), 1u);
+        EXPECT_EQ(script.queries, c.start == 0 ? 2 : 1);
     }
 }
 
 TEST(StartServiceAndWait, PendingWithoutProgressStallsAfterHintPlusEightySeconds) {
-    struct Case {
-        std::uint32_t hint, sleep, waited, firstTick;
-    };
+    struct Case { std::uint32_t hint, sleep, waited, firstTick; };
     for (const Case c : {Case{3000, 300, 83100, 5000}, Case{0, 250, 80250, 5000},
                          Case{200000, 10000, 290000, 5000},
                          Case{3000, 300, 83100, 0xFFFFFFFFu - 40000}}) {
@@ -189,27 +185,9 @@ TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
     EXPECT_EQ(script.slept, std::vector<std::uint32_t>(20, 250));
 }
 
-TEST(StartServiceAndWait, ServiceStoppingAfterItsStartGivesItsExitCode) {
-    struct Case {
-        std::uint32_t exitCode, specific;
-        ResultCode expected;
-    };
-    for (const Case c : {Case{0, 0, rc::Ok}, Case{1066, 0xE0010077u, SuiteError(0x77)},
-                         Case{1066, 5, ResultFromWin32(1066)},  // not a failure code
-                         Case{1066, 0, ResultFromWin32(1066)},
-                         Case{31, 0, ResultFromWin32(31)}}) {
-        Script script;
-        script.status = StoppedUntilStarted(State(kServiceStopped, c.exitCode, c.specific));
-        EXPECT_EQ(StartQorTdi(script).Code(), c.expected) << c.exitCode << " " << c.specific;
-        EXPECT_EQ(script.attemptsAt.size(), 1u);
-        EXPECT_EQ(script.queries, 2);
-    }
-}
-
 TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
     for (const std::uint32_t firstTick : {5000u, 0xFFFFFFFFu - 60000}) {
         Script script(firstTick);
-        script.status = StoppedUntilStarted(State(kServiceRunning));
         script.start = [](std::uint32_t elapsed) { return elapsed < 180000 ? kLockedCode : 0; };
         const Result result = StartQorTdi(script);
         ASSERT_EQ(result.Code(), rc::ServiceDatabaseLocked) << firstTick;
@@ -231,7 +209,6 @@ TEST(StartServiceAndWait, DatabaseLockedForThreeMinutesFailsNamingTheOwner) {
 
 TEST(StartServiceAndWait, DatabaseLockThatClearsLetsTheStartThrough) {
     Script brief;  // cleared before the patience ends
-    brief.status = StoppedUntilStarted(State(kServiceRunning));
     brief.start = [](std::uint32_t elapsed) { return elapsed < 10000 ? kLockedCode : 0; };
     EXPECT_EQ(StartQorTdi(brief).Code(), rc::Ok);
     EXPECT_EQ(brief.startsOk, 1);
@@ -239,17 +216,129 @@ TEST(StartServiceAndWait, DatabaseLockThatClearsLetsTheStartThrough) {
     EXPECT_EQ(brief.lockQueries, 0);
 
     Script unlocked;  // the lock query finds it free: keep trying
-    unlocked.status = StoppedUntilStarted(State(kServiceRunning));
     unlocked.start = [](std::uint32_t elapsed) { return elapsed < 130000 ? kLockedCode : 0; };
     unlocked.lock.locked = false;
     EXPECT_EQ(StartQorTdi(unlocked).Code(), rc::Ok);
     EXPECT_GT(unlocked.lockQueries, 1);
 
     Script unanswered;
-    unanswered.status = StoppedUntilStarted(State(kServiceRunning));
     unanswered.start = [](std::uint32_t) { return kLockedCode; };
     unanswered.lockQueryResult = ResultFromWin32(5);
     EXPECT_EQ(StartQorTdi(unanswered).Code(), ResultFromWin32(5));
+}
+
+using Sleeps = std::vector<std::uint32_t>;
+
+// Exit-code answers in turn; the last one repeats.
+struct ScriptedChild final : ChildWaitOps {
+    struct Answer { ResultCode code; std::uint32_t exitCode; };
+    ResultCode QueryExitCode(std::uint32_t& exitCode) noexcept override {
+        const Answer& a = answers[std::min(queries++, answers.size() - 1)];
+        if (Succeeded(a.code)) exitCode = a.exitCode;
+        return a.code;
+    }
+    void Sleep(std::uint32_t ms) noexcept override { slept.push_back(ms); }
+    std::vector<Answer> answers;
+    std::size_t queries = 0;
+    Sleeps slept;
+};
+
+TEST(PollChildExit, EndsOnExitOrFailedQueryAndStillRunningAfterTenSleepsIsSuccess) {
+    const struct {
+        std::vector<ScriptedChild::Answer> answers;
+        ResultCode expected;
+        std::size_t queries;
+        Sleeps slept;
+    } cases[] = {
+        {{{0, 3}}, 0, 1, {}},  // the child's own exit code is not looked at
+        {{{0, kStillActive}, {0, kStillActive}, {0, 0}}, 0, 3, {500, 500}},
+        {{{rc::FileNotFound, 0}}, rc::FileNotFound, 1, {}},
+        {{{0, kStillActive}, {SuiteError(0x3F), 0}}, SuiteError(0x3F), 2, {500}},
+        {{{0, kStillActive}}, 0, 11, Sleeps(10, 500)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.queries);
+        ScriptedChild child;
+        child.answers = c.answers;
+        EXPECT_EQ(PollChildExit(child), c.expected);
+        EXPECT_EQ(child.queries, c.queries);
+        EXPECT_EQ(child.slept, c.slept);
+    }
+}
+
+// A pipe fed by scripted events on a fake clock.
+struct FakePipe final : PipeDrainOps {
+    ResultCode Available(std::uint32_t& bytes) noexcept override {
+        while (!arrivals.empty() && static_cast<std::int32_t>(now - arrivals.front().at) >= 0) {
+            pending += arrivals.front().data;
+            arrivals.pop_front();
+        }
+        if (pending.empty() && arrivals.empty() && writersGone) return SuiteError(0x6D);
+        bytes = static_cast<std::uint32_t>(pending.size());
+        return rc::Ok;
+    }
+    ResultCode Read(std::uint8_t* buffer, std::uint32_t size,
+                    std::uint32_t& read) noexcept override {
+        EXPECT_LE(size, kDrainChunk);
+        EXPECT_LE(size, pending.size());  // never blocks
+        read = size;
+        pending.copy(reinterpret_cast<char*>(buffer), size);
+        pending.erase(0, size);
+        ++reads;
+        return rc::Ok;
+    }
+    ResultCode Write(const std::uint8_t* buffer, std::uint32_t size) noexcept override {
+        if (failWrites) return SuiteError(0x70);
+        written.append(reinterpret_cast<const char*>(buffer), size);
+        return rc::Ok;
+    }
+    std::uint32_t NowMs() noexcept override { return now; }
+    void Sleep(std::uint32_t ms) noexcept override { now += ms; }
+
+    struct Arrival { std::uint32_t at; std::string data; };
+    std::deque<Arrival> arrivals;
+    std::string pending, written;
+    std::uint32_t now = 0;
+    bool writersGone = true, failWrites = false;
+    int reads = 0;
+};
+
+TEST(DrainPipe, CopiesEverythingInChunksUntilTheWritersAreGoneOrAWriteFails) {
+    FakePipe pipe;
+    pipe.arrivals = {{0, std::string(2500, 'a')}, {300, "late"}, {4000, "later"}};
+    EXPECT_EQ(DrainPipe(pipe, 60000), 0);
+    EXPECT_EQ(pipe.written, std::string(2500, 'a') + "late" + "later");
+    EXPECT_EQ(pipe.reads, 5);  // 1024, 1024, 452, then each late piece
+
+    FakePipe silent;
+    EXPECT_EQ(DrainPipe(silent, 60000), 0);
+    EXPECT_TRUE(silent.written.empty());
+
+    FakePipe failing;
+    failing.writersGone = false;
+    failing.failWrites = true;
+    failing.arrivals = {{0, "data"}};
+    EXPECT_EQ(DrainPipe(failing, 60000), 0);
+    EXPECT_EQ(failing.reads, 1);
+}
+
+TEST(DrainPipe, StopsAtTheDeadlineKeepingWhatCame) {
+    FakePipe hung;
+    hung.writersGone = false;
+    hung.arrivals = {{0, "partial"}};
+    EXPECT_EQ(DrainPipe(hung, 120000), ResultFromWin32(1460));
+    EXPECT_EQ(hung.written, "partial");
+    EXPECT_GE(hung.now, 120000u);
+    EXPECT_LT(hung.now, 120000u + 2 * kDrainIdleMs);
+
+    // A child that never stops writing is cut off too, across the clock's wrap.
+    FakePipe chatty;
+    chatty.writersGone = false;
+    chatty.now = 0xFFFFFF00u;
+    for (std::uint32_t t = 0; t < 1000; t += 5) chatty.arrivals.push_back({t + chatty.now, "x"});
+    EXPECT_EQ(DrainPipe(chatty, 100), ResultFromWin32(1460));
+    EXPECT_FALSE(chatty.written.empty());
+    EXPECT_LT(chatty.written.size(), 200u);
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/dir_enum.h"
+#include "platform/fs.h"
+#include "support/test_env.h"
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "platform/posix/native_path_posix.h"
+#endif
+
+namespace qor {
+namespace {
+
+TEST(FileSystem, DirectoriesOneLevelAtATime) {
+    test::ScratchDirectory dir;
+    EXPECT_TRUE(Failed(fs::MakeDirectory(dir / L"a\\b")));  // missing parent
+    ASSERT_EQ(fs::MakeDirectory(dir / L"a"), 0);
+    EXPECT_TRUE(Failed(fs::MakeDirectory(dir / L"a")));     // exists
+    EXPECT_TRUE(fs::IsDirectory(dir / L"a"));
+    test::WriteBytes(dir / L"f", "x");
+    EXPECT_FALSE(fs::IsDirectory(dir / L"f"));
+    EXPECT_TRUE(Failed(fs::RemoveTree(dir / L"f")));        // not a directory: left alone
+    EXPECT_EQ(test::ReadBytes(dir / L"f"), "x");
+}
+
+TEST(FileSystem, CopyAndMoveReplaceTheDestination) {
+    test::ScratchDirectory dir;
+    test::WriteBytes(dir / L"new", "new");
+    test::WriteBytes(dir / L"old", "old and longer");
+    ASSERT_EQ(fs::CopyFileOver(dir / L"new", dir / L"old"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"old"), "new");
+    EXPECT_EQ(test::ReadBytes(dir / L"new"), "new");
+    test::WriteBytes(dir / L"moved", "stale");
+    ASSERT_EQ(fs::MoveFileOver(dir / L"new", dir / L"moved"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"moved"), "new");
+    EXPECT_EQ(test::ReadBytes(dir / L"new"), "<missing>");
+    EXPECT_EQ(fs::CopyFileOver(dir / L"none", dir / L"x"), rc::FileNotFound);
+}
+
+// Links inside a removed tree are removed themselves, never what they point to.
+TEST(FileSystem, RemoveTreeTakesEverythingInsideButNotTheTargetsOfLinks) {
+    test::ScratchDirectory dir;
+    ASSERT_EQ(fs::MakeDirectory(dir / L"t"), 0);
+    ASSERT_EQ(fs::MakeDirectory(dir / L"t\\sub"), 0);
+    ASSERT_EQ(fs::MakeDirectory(dir / L"t\\sub\\deeper"), 0);
+    test::WriteBytes(dir / L"t\\a.txt", "a");
+    test::WriteBytes(dir / L"t\\sub\\deeper\\b.txt", "b");
+#ifndef _WIN32
+    ASSERT_EQ(fs::MakeDirectory(dir / L"outside"), 0);
+    test::WriteBytes(dir / L"outside\\keep.txt", "keep");
+    ASSERT_EQ(symlink(fs::NativePath(dir / L"outside").c_str(),
+                      fs::NativePath(dir / L"t\\sub\\dirlink").c_str()), 0);
+    ASSERT_EQ(symlink(fs::NativePath(dir / L"outside\\keep.txt").c_str(),
+                      fs::NativePath(dir / L"t\\filelink").c_str()), 0);
+#endif
+    ASSERT_EQ(fs::RemoveTree(dir / L"t"), 0);
+    EXPECT_FALSE(fs::IsDirectory(dir / L"t"));
+#ifndef _WIN32
+    EXPECT_EQ(test::ReadBytes(dir / L"outside\\keep.txt"), "keep");
+#endif
+    EXPECT_TRUE(Failed(fs::RemoveTree(L"")));
+}
+
+fs::ContentWriter Writing(std::string bytes, ResultCode then = rc::Ok) {
+    return [bytes = std::move(bytes), then](fs::File& file) {
+        std::uint32_t written = 0;
+        const ResultCode code =
+            file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), written);
+        return Failed(code) ? code : then;
+    };
+}
+
+TEST(ReplaceContents, NewBytesOrTheOldOnesNeverAMixture) {
+    constexpr ResultCode kDiskFull = SuiteError(0x97);
+    test::ScratchDirectory dir;
+    test::WriteBytes(dir / L"a.cfg", "old content, longer than the new");
+    ASSERT_EQ(fs::ReplaceContents(dir / L"a.cfg", Writing("new")), rc::Ok);
+    EXPECT_EQ(test::ReadBytes(dir / L"a.cfg"), "new");
+
+    // A write that fails midway.
+    EXPECT_EQ(fs::ReplaceContents(dir / L"a.cfg", Writing("half of the ne", kDiskFull)), kDiskFull);
+    EXPECT_EQ(test::ReadBytes(dir / L"a.cfg"), "new");
+
+    ASSERT_EQ(fs::ReplaceContents(dir / L"b.cfg", Writing("made")), rc::Ok);
+    EXPECT_EQ(test::ReadBytes(dir / L"b.cfg"), "made");
+
+    // A folder in the way, and a folder that is not there.
+    ASSERT_EQ(fs::MakeDirectory(dir / L"c.cfg"), rc::Ok);
+    EXPECT_TRUE(Failed(fs::ReplaceContents(dir / L"c.cfg", Writing("x"))));
+    EXPECT_TRUE(fs::IsDirectory(dir / L"c.cfg"));
+    EXPECT_TRUE(Failed(fs::ReplaceContents(dir / L"none\\d.cfg", Writing("x"))));
+
+    // No temporary file is left behind.
+    fs::DirectoryEnumerator entries;
+    ASSERT_EQ(entries.Open(dir.Path(), L"*", fs::kinds::Files | fs::kinds::Directories), rc::Ok);
+    std::vector<std::wstring> names;
+    for (fs::DirectoryEntry entry; entries.Next(entry) == rc::Ok;) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"a.cfg", L"b.cfg", L"c.cfg"}));
+}
+
+}  // namespace
+}  // namespace qor

@@ -1,0 +1,133 @@
+// The error conversion, the service manager and the suite's module loader against what Wine
+// really does.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/result.h"
+#include "platform/win/service_control_win.h"
+#include "product/module_loader_win.h"
+#include "product/suite_module_abi_win.h"
+#include "unit/support/test_env.h"
+
+namespace qor {
+namespace {
+
+TEST(ResultFromNtStatus, UsesTheSystemConversion) {
+    EXPECT_EQ(ResultFromNtStatus(0), 0);
+    EXPECT_EQ(ResultFromNtStatus(0x80000005), rc::BufferTooSmall);
+    EXPECT_EQ(ResultFromNtStatus(0xC0000034), rc::FileNotFound);       // object name not found
+    EXPECT_EQ(ResultFromNtStatus(0xC000003A), rc::PathNotFound);       // object path not found
+    EXPECT_EQ(ResultFromNtStatus(0xC0000022), SuiteError(0x58));       // access denied
+    EXPECT_EQ(ResultFromNtStatus(0xC0000010), rc::InvalidFunction);    // invalid device request
+    EXPECT_EQ(ResultFromNtStatus(0x80000006), static_cast<ResultCode>(0xA0010046));  // no more files
+}
+
+TEST(ResultFromWin32, LastErrorOfRealCalls) {
+    SetLastError(0xDEADBEEF);
+    const HANDLE file = CreateFileW(L"C:\\no-such-folder-qor\\x.txt", GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ResultFromWin32(GetLastError()), rc::PathNotFound);
+
+    SetLastError(0xDEADBEEF);
+    ASSERT_EQ(LoadLibraryW(L"qor-no-such-module.dll"), nullptr);
+    EXPECT_EQ(ResultFromWin32(GetLastError()), rc::PathNotFound);  // missing module
+}
+
+std::unique_ptr<ServiceControl> OpenNamed(const wchar_t* name) {
+    LocalServiceManager manager;
+    std::unique_ptr<ServiceControl> service;
+    EXPECT_EQ(manager.Open(name, service), rc::Ok) << name;
+    return service;
+}
+
+TEST(ServiceControl, MissingServiceGivesTheConvertedError) {
+    EXPECT_EQ(static_cast<std::uint32_t>(StartServiceAndWait(L"QorNoSuchService").Code()),
+              0xC0070424u);  // ERROR_SERVICE_DOES_NOT_EXIST
+}
+
+TEST(ServiceControl, RunningServiceRefusesASecondStartButCountsAsStarted) {
+    const auto service = OpenNamed(L"PlugPlay");
+    ASSERT_TRUE(service);
+    ServiceStatus status;
+    ASSERT_EQ(service->QueryStatus(status), rc::Ok);
+    EXPECT_EQ(status.state, kServiceRunning);
+    EXPECT_EQ(service->Start(), ResultFromWin32(ERROR_SERVICE_ALREADY_RUNNING));
+    // Wine's lock query fails without an error of its own: no stale error, no answer.
+    ServiceLockStatus lock{true, L"sentinel", 7};
+    SetLastError(ERROR_SERVICE_ALREADY_RUNNING);
+    const ResultCode lockQuery = service->QueryLockStatus(lock);
+    if (Succeeded(lockQuery)) {
+        EXPECT_FALSE(lock.locked);
+    } else {
+        EXPECT_NE(lockQuery, ResultFromWin32(ERROR_SERVICE_ALREADY_RUNNING));
+        EXPECT_EQ(lock.owner, L"sentinel");
+    }
+    EXPECT_TRUE(StartServiceAndWait(L"PlugPlay").IsSucceeded());
+    const std::uint32_t before = service->TickCount();  // the clock and a relative sleep
+    service->Sleep(200);
+    EXPECT_GE(service->TickCount() - before, 180u);
+}
+
+TEST(ServiceControl, StoppedServiceIsStartedAndRuns) {
+    EXPECT_EQ(StartServiceAndWait(L"Spooler").Code(), rc::Ok);
+    const auto service = OpenNamed(L"Spooler");
+    ASSERT_TRUE(service);
+    ServiceStatus status;
+    ASSERT_EQ(service->QueryStatus(status), rc::Ok);
+    EXPECT_EQ(status.state, kServiceRunning);
+}
+
+// The module manager with the system loader, against the testbed's configuration module
+// built with each set of exports.
+// The variant copied in as "qorcfgx.dll"; answers the creation's code and the calls recorded.
+ResultCode CreateWith(const test::ScratchDirectory& dir, const char* variant, std::string& calls) {
+    if (variant) {
+        const std::wstring from(variant, variant + std::strlen(variant));
+        EXPECT_TRUE(CopyFileW(from.c_str(), (dir / L"qorcfgx.dll").c_str(), FALSE));
+    }
+    ResultCode code;
+    {
+        WinModuleLoader loader;
+        SuiteModuleManager manager(loader);
+        manager.SetDirectory(dir.Path());
+        void* object = nullptr;
+        code = manager.CreateObject(iid::Configuration, &object);
+        if (Succeeded(code)) {
+            EXPECT_NE(object, nullptr);
+            const ModuleObjectRef release(object);
+        }
+    }
+    calls = test::ReadBytes(dir / L"qorcfgx-calls.txt");
+    return code;
+}
+
+TEST(SuiteModulesWin, FactoryAndHooksOfEachVariant) {
+    struct Case { const char* variant; const char* calls; } cases[] = {
+        {QOR_TESTBED_CFG, "init\nget-object2 16\nrelease configuration\nfinish\n"},
+        {QOR_TESTBED_CFG_LEGACY,
+         "init\nget-object bda9c642 f049856a 67654091 a8988f4e\nrelease configuration\nfinish\n"},
+        {QOR_TESTBED_CFG_INITONLY, "get-object2 16\nrelease configuration\n"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDirectory dir;
+        std::string calls;
+        EXPECT_EQ(CreateWith(dir, c.variant, calls), rc::Ok) << c.variant;
+        EXPECT_EQ(calls, c.calls) << c.variant;
+    }
+}
+
+TEST(SuiteModulesWin, MissingOrInvalidModuleGivesTheLoadersCode) {
+    test::ScratchDirectory dir;
+    std::string calls;
+    EXPECT_EQ(CreateWith(dir, nullptr, calls), rc::PathNotFound);  // module not found
+    test::WriteBytes(dir / L"qorcfgx.dll", "not a module");
+    const ResultCode invalid = CreateWith(dir, nullptr, calls);
+    EXPECT_TRUE(Failed(invalid)) << std::hex << invalid;
+}
+
+}  // namespace
+}  // namespace qor
