@@ -173,6 +173,7 @@ TEST_F(TdiOrderTest, MissingDriversAndFailedOpensOrWrites) {
     EXPECT_EQ(Order(), SuiteError(0x58));
 }
 
+// The tables of XP and Server 2003, x86 and x64, order the drivers in test_inf_repair.py.
 TEST(DriverOrderTable, ChosenByProcessorAndVersion) {
     struct Case {
         OsVersionRecord os;
@@ -180,8 +181,6 @@ TEST(DriverOrderTable, ChosenByProcessorAndVersion) {
         const wchar_t* third;
         const wchar_t* fourth;
     } cases[] = {
-        {Os(ProcessorClass::Amd64, 5, 2), 9, L"QorFwFd", L"QorTdiA"},
-        {Os(ProcessorClass::X86, 5, 1), 9, L"QorFwFd", L"QorTdiX"},
         {Os(ProcessorClass::Amd64, 6, 0), 10, L"QorFwFd", L"tdx"},
         {Os(ProcessorClass::X86, 6, 2), 10, L"QorWfpX", L"QorFwFd"},
         {Os(ProcessorClass::Amd64, 10, 0), 10, L"QorWfpA", L"QorFwFd"},
