@@ -44,6 +44,7 @@ TEST(LookupProductDirectory, SuiteKindsInTheInstallerView) {
     EXPECT_EQ(l.Of(product_dir::UserLocal), L"error " + std::to_wstring(0xE001003Eu));
     EXPECT_EQ(l.Of(product_dir::Program, std::nullopt, L"2013"), kMissing);  // other generation
     EXPECT_EQ(l.Of(product_dir::AdminAllUsers), kMissing);
+    EXPECT_EQ(l.Of(10), L"error " + std::to_wstring(0xE001003Cu));
     EXPECT_EQ(l.sources.bitnessQueries, 1);  // decided once
 }
 
