@@ -60,28 +60,6 @@ TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
     EXPECT_EQ(errors, expected);
 }
 
-TEST(LogConfigFile, ValuesSplitIntoItems) {
-    struct Case {
-        const wchar_t* value;
-        std::vector<std::wstring> items;  // empty when single-valued
-    };
-    const Case cases[] = {
-        {L"one two", {L"one", L"two"}},
-        {L"\"one two\"", {}},
-        {L"a \"b c\"\t\"d\\\"e\" f;g h", {L"a", L"b c", L"d\"e", L"f"}},
-        {L"\"x\\y\" \"\"", {L"x\\y", L""}},
-        {L"single ;a b", {}},
-    };
-    for (const Case& c : cases) {
-        LogConfigFile file;
-        file.Parse(std::wstring(L"[s]\nk = ") + c.value);
-        LogConfigEntry* entry = nullptr;
-        ASSERT_EQ(file.Find(L"s", L"k", entry), rc::Ok) << c.value;
-        EXPECT_EQ(entry->multiValue, !c.items.empty()) << c.value;
-        EXPECT_EQ(entry->items, c.items) << c.value;
-    }
-}
-
 TEST(LogConfigFile, SetValueKeepsTheInlineComment) {
     LogConfigFile file;
     file.Parse(L"[root]\n; level\nSeverity = Info ; was Info\nOther = a b");
