@@ -57,17 +57,6 @@ TEST(LookupProductDirectory, ThirtyTwoBitSystemUsesNoView) {
     EXPECT_EQ(l.Of(product_dir::Program), L"C:\\P");
 }
 
-// Each kind on the testbed, with and without the suite, is checked end to end
-// (test_installation.py); here the sub-directories and the sibling product.
-TEST(LookupProductDirectory, AdministrationAndSiblingProducts) {
-    Lookup l;
-    l.sources.registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\QOR\\QorAdmin2014",
-                           L"AdminServerInstDir", L"A:\\Server", RegistryView::Wow32);
-    l.sources.registry.Set(RegistryRoot::LocalMachine, L"SOFTWARE\\QOR\\QorVez", L"VezAllUsersDir", L"V:\\", RegistryView::Wow32);
-    EXPECT_EQ(l.Of(product_dir::AdminServerInstall, L"bin"), L"A:\\Server\\bin");
-    EXPECT_EQ(l.Of(product_dir::SiblingAllUsers, L"x"), L"V:\\x");
-}
-
 TEST(GetLogDirectory, ExistingLogFolderElseCurrentDirectory) {
     Lookup l;
     std::wstring out;
