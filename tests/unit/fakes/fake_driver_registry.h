@@ -35,23 +35,21 @@ public:
     }
     ResultCode ReadString(const std::wstring& path, const std::wstring& name,
                           std::wstring& out) override {
-        const Value* value = nullptr;
-        const ResultCode code = Lookup(path, name, reg_type::String, value);
-        if (Succeeded(code)) out = value->text;
-        return code;
+        const Value* value = Lookup(path, name);
+        if (value && value->type == reg_type::String) out = value->text;
+        return Code(value, reg_type::String);
     }
     ResultCode ReadDword(const std::wstring& path, const std::wstring& name,
                          std::uint32_t& out) override {
-        const Value* value = nullptr;
-        const ResultCode code = Lookup(path, name, reg_type::Dword, value);
+        const Value* value = Lookup(path, name);
+        const ResultCode code = Code(value, reg_type::Dword);
         return Failed(code) ? code : DecodeRegistryDword(value->type, value->data, out);
     }
     ResultCode ReadBinary(const std::wstring& path, const std::wstring& name,
                           std::vector<std::uint8_t>& out) override {
-        const Value* value = nullptr;
-        const ResultCode code = Lookup(path, name, reg_type::Binary, value);
-        if (Succeeded(code)) out = value->data;
-        return code;
+        const Value* value = Lookup(path, name);
+        if (value && value->type == reg_type::Binary) out = value->data;
+        return Code(value, reg_type::Binary);
     }
     ResultCode WriteString(const std::wstring& path, const std::wstring& name,
                            const std::wstring& value) override {
@@ -68,15 +66,14 @@ public:
         return Write(path, name, Value{reg_type::Binary, value, {}});
     }
 
-    ResultCode openResult = rc::Ok;
-    ResultCode writeResult = rc::Ok;
+    ResultCode openResult = rc::Ok, writeResult = rc::Ok;
     int writes = 0;
 
 private:
-    ResultCode Lookup(const std::wstring& path, const std::wstring& name, std::uint32_t type,
-                      const Value*& value) const {
-        if (!keys_.count(path)) return rc::FileNotFound;
-        value = Find(path, name);
+    const Value* Lookup(const std::wstring& path, const std::wstring& name) const {
+        return keys_.count(path) ? Find(path, name) : nullptr;
+    }
+    static ResultCode Code(const Value* value, std::uint32_t type) {
         if (value == nullptr) return rc::FileNotFound;
         return value->type == type ? rc::Ok : rc::RegistryWrongType;
     }

@@ -35,22 +35,19 @@ public:
     int closed = 0;
 
 private:
-    class Child final : public ChildProcess {
-    public:
-        Child(Script s, int& closed) : s_(s), closed_(closed) {}
-        ~Child() override { ++closed_; }
+    struct Child final : ChildProcess {
+        Child(Script script, int& count) : s(script), closed(count) {}
+        ~Child() override { ++closed; }
         ResultCode Wait(bool& ended) noexcept override {
-            if (Succeeded(s_.wait)) ended = s_.ended;
-            return s_.wait;
+            if (Succeeded(s.wait)) ended = s.ended;
+            return s.wait;
         }
         ResultCode QueryExitStatus(std::uint32_t& status) noexcept override {
-            if (Succeeded(s_.query)) status = s_.exitStatus;
-            return s_.query;
+            if (Succeeded(s.query)) status = s.exitStatus;
+            return s.query;
         }
-
-    private:
-        Script s_;
-        int& closed_;
+        Script s;
+        int& closed;
     };
 };
 

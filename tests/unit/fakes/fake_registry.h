@@ -21,7 +21,6 @@ public:
     ResultCode ReadString(RegistryRoot root, const std::wstring& path,
                           const std::wstring& valueName, RegistryView view,
                           std::wstring& out) override {
-        reads.push_back(path + L"|" + valueName);
         const auto found = strings_.find({root, path, valueName, view});
         if (found == strings_.end()) {
             // A missing value of a key that exists, else a missing key.
@@ -50,8 +49,6 @@ public:
         out = found->second;
         return 0;
     }
-
-    std::vector<std::wstring> reads;
 
 private:
     std::map<std::tuple<RegistryRoot, std::wstring, std::wstring, RegistryView>, std::wstring>

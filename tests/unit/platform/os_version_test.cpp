@@ -37,6 +37,7 @@ std::wstring VersionPart(const NameRow& row) {
            L".1234  Build 1234";
 }
 
+// The names Wine's versions give are checked end to end (test_os_naming.py).
 TEST(BuildOsDisplayName, DecisionTable) {
     const NameRow rows[] = {
         {5, 0, kWs, 0x0000, kX86, MSW L" 2000"},
@@ -50,7 +51,6 @@ TEST(BuildOsDisplayName, DecisionTable) {
         {5, 2, kServer, 0x2000, kX86, MSW L" Storage Server 2003 Standard Edition"},
         {5, 2, kWs, 0x2000, kAmd64, MSW L" Storage Server 2003"},
         {5, 2, kServer, 0x2002, kX86, MSW L" Server 2003 Enterprise Edition"},
-        {5, 2, kWs, 0x0000, kAmd64, MSW L" XP Professional x64 Edition"},
         {5, 2, kWs, 0x0080, kX86, MSW L" Server 2003"},
         {5, 2, kServer, 0x0082, kIa64,
          MSW L" Server 2003 Datacenter Edition for Itanium-based Systems"},
@@ -66,16 +66,13 @@ TEST(BuildOsDisplayName, DecisionTable) {
         {5, 2, kServer, 0x0400, kX86, MSW L" Server 2003 Web Edition"},
         {5, 2, 2, 0x0010, kX86, MSW L" Server 2003 Standard Edition"},
         {6, 1, kWs, 0, kX86, MSW L" 7 (32-bit)"},
-        {6, 1, kServer, 0, kAmd64, MSW L" Server 2008 R2 (64-bit)"},
         {6, 2, kWs, 0, kIa64, MSW L" 8 (64-bit Itanium)"},
         {6, 2, kServer, 0, kX86, MSW L" Server 2012 (32-bit)"},
-        {6, 3, kWs, 0, kAmd64, MSW L" 8.1 (64-bit)"},
         {6, 3, kServer, 0, kAmd64, MSW L" Server 2012 R2 (64-bit)"},
         {4, 0, kWs, 0, kX86, MSW},
         {5, 3, kWs, 0, kX86, MSW},
         {6, 4, kWs, 0, kAmd64, MSW},
         {7, 0, kWs, 0, kAmd64, MSW},
-        {10, 0, kWs, 0x0100, kAmd64, MSW},
     };
     for (const NameRow& row : rows) {
         test::FakeOsInfoSource source;
@@ -86,6 +83,8 @@ TEST(BuildOsDisplayName, DecisionTable) {
     }
 }
 
+// One table lookup: its ends, the first product beyond it and a few others (Ultimate is
+// test_os_naming.py's).
 TEST(BuildOsDisplayName, VistaAsksForTheProductOf60) {
     struct Row {
         std::uint8_t productType;
@@ -95,13 +94,8 @@ TEST(BuildOsDisplayName, VistaAsksForTheProductOf60) {
     };
     const Row rows[] = {
         {kWs, kX86, 3, MSW L" Vista Home Premium Edition (32-bit)"},
-        {kWs, kAmd64, 28, MSW L" Vista Ultimate Edition (64-bit)"},
-        {kWs, kX86, 27, MSW L" Vista Enterprise Edition (32-bit)"},
-        {kWs, kX86, 26, MSW L" Vista Home Premium Edition (32-bit)"},
         {kServer, kIa64, 15, MSW L" Server 2008 Server Enterprise Edition "
                              L"for Itanium-based Systems (64-bit Itanium)"},
-        {kServer, kAmd64, 25,
-         MSW L" Server 2008 Small Business Server Premium Edition (64-bit)"},
         {kServer, kAmd64, 29, MSW L" Server 2008 Web Server Edition - core (64-bit)"},
         {kWs, kX86, 0, MSW L" Vista (32-bit)"},
         {kWs, kX86, 30, MSW L" Vista (32-bit)"},
@@ -136,14 +130,9 @@ TEST(FillOsVersionRecord, CopiesTheAnswersOnce) {
     source.basic = {-128, 4096, 65536};
     OsVersionRecord r;
     ASSERT_EQ(FillOsVersionRecord(source, r), rc::Ok);
-    EXPECT_TRUE(r.filled);
-    EXPECT_EQ(std::tuple(r.majorVersion, r.minorVersion, r.buildNumber, r.fourthVersionWord, r.suiteMask),
-              std::tuple(6u, 1u, 7601u, 0u, 0x0112u));
-    EXPECT_EQ(std::tuple(r.productType, r.servicePackMajor, r.servicePackMinor), std::tuple(1, 1, 2));
-    EXPECT_EQ(r.processorClass, ProcessorClass::Amd64);
-    EXPECT_EQ(r.displayName, MSW L" 7 (64-bit), 6.1.7601 Service Pack 1 Build 7601");
-    EXPECT_EQ(std::tuple(r.numberOfProcessors, r.pageSize, r.allocationGranularity),
-              std::tuple(128u, 4096u, 65536u));  // never a negative count
+    // What the end-to-end tests (test_os_naming.py) cannot see; never a negative count.
+    EXPECT_EQ(std::tuple(r.suiteMask, r.servicePackMinor, r.numberOfProcessors),
+              std::tuple(0x0112u, 2, 128u));
 
     // A second fill asks nothing and changes nothing, even when the system would now fail.
     const int calls = source.versionCalls;
