@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_console.h"
+#include "frontend/repair_action.h"
 
 namespace qor {
 namespace {
-
-constexpr const wchar_t* kTail = L"\n\nPlease provide it to your Technical Support contact.\n";
 
 TEST(FormatError, ValuesInOrderAndInnerChain) {
     QorException cause(rc::FileNotFound);
@@ -25,31 +24,31 @@ TEST(FormatError, ValuesInOrderAndInnerChain) {
     EXPECT_EQ(text, L"0000001f");
 }
 
-TEST(PrintError, ReportOfTheExampleRecord) {
-    QorException record(rc::ArgumentMissing);
-    record.AddValue(L"%NAME%", L"QorTdiA");
-    record.AddValue(L"%CHECK_POINT%", L"3");
-    test::FakeConsole console;
-    PrintError(console, Result(record));
-    EXPECT_EQ(console.output,
-              std::wstring(L"Error caught:\nQorFwDiag error: e0010002 %NAME% = \"QorTdiA\", "
-                           L"%CHECK_POINT% = \"3\"") + kTail);
-}
-
-TEST(PrintError, EmptyResultFallsBackToTheUnformattedText) {
+// A record's report and a suite code's are checked end to end.
+TEST(PrintError, EmptyResultFallsBackAndCodesLoseLeadingZeros) {
     test::FakeConsole console;
     PrintError(console, Result());
-    EXPECT_EQ(console.output,
-              std::wstring(L"Error caught:\nUnformatted QorFwDiag error, code: 0x0") + kTail);
-}
-
-TEST(PrintErrorCode, LowerCaseWithoutLeadingZeros) {
-    test::FakeConsole console;
-    PrintErrorCode(console, rc::OutOfMemory);
     PrintErrorCode(console, 0x54);
     EXPECT_EQ(console.output,
-              L"Error caught - 0xe0010001.\nPlease provide it to your Technical Support contact.\n"
+              L"Error caught:\nUnformatted QorFwDiag error, code: 0x0\n\n"
+              L"Please provide it to your Technical Support contact.\n"
               L"Error caught - 0x54.\nPlease provide it to your Technical Support contact.\n");
+}
+
+// The plain success and the failure texts are checked end to end; an informational code
+// still counts as success.
+TEST(RepairAction, ReportsTheRepairsCodeAndAnswersIt) {
+    test::FakeConsole console;
+    const ResultCode code = 0x60018D39;
+    EXPECT_EQ(RunInfRepairAction(console, [&](Console& out) {
+                  out.Write(L"steps\n");
+                  return code;
+              }),
+              code);
+    EXPECT_EQ(console.output,
+              L"\nStarting process to repair INF cache(s) on your computer, please wait.\nsteps\n"
+              L"\nRepairing INF cache finished successfully (0x60018d39).\n"
+              L"Do not forget to REBOOT COMPUTER to apply changes.\n");
 }
 
 }  // namespace

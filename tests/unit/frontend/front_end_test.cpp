@@ -5,6 +5,7 @@
 #include "fakes/fake_console.h"
 #include "fakes/recording_actions.h"
 #include "frontend/banner.h"
+#include "frontend/command_line.h"
 
 namespace qor {
 namespace {
@@ -29,12 +30,12 @@ TEST(RunFrontEnd, FailedPlatformStartPrintsNothing) {
     EXPECT_TRUE(f.actions.calls.empty());
 }
 
+// The help text and exit code are checked end to end.
 TEST(RunFrontEnd, HelpComesBeforeTheLoggingModule) {
     FrontEnd f("1");
     platform_starts = 0;
     EXPECT_EQ(f.Run({L"/?"}), 0);
     EXPECT_EQ(platform_starts, 1);
-    EXPECT_EQ(f.console.output, BannerText() + kHelpText);
     EXPECT_TRUE(f.actions.calls.empty());
 }
 
@@ -47,17 +48,36 @@ TEST(RunFrontEnd, MenuAfterBannerAndAttachQuitGivesZero) {
               BannerText() + L"<attach>" + kMainMenuText + L"<enable(app)>" + kMainMenuText);
 }
 
-TEST(RunFrontEnd, CommandLineActionsGiveTheExitCode) {
+TEST(RunFrontEnd, RunToFileGivesTheExitCode) {
     FrontEnd run("q");
     run.actions.runCode = rc::NotSupported;
     EXPECT_EQ(run.Run({L"-run", L"out.zip"}), rc::NotSupported);
     EXPECT_EQ(run.actions.calls, (std::vector<std::wstring>{L"attach", L"run(out.zip)"}));
-    EXPECT_FALSE(run.console.InputConsumed());  // no menu
+    EXPECT_FALSE(run.console.InputConsumed());  // no menu; the repair's code is checked end to end
+}
 
-    FrontEnd repair;
-    repair.actions.repairCode = 5;
-    EXPECT_EQ(repair.Run({L"/repairinfcache"}), 5);
-    EXPECT_EQ(repair.actions.calls, (std::vector<std::wstring>{L"attach", L"repair"}));
+using Args = std::vector<std::wstring>;
+
+CommandKind KindOf(Args args) { return ParseCommandLine(args).kind; }
+
+// The help forms and most misspellings are checked end to end; these are not.
+TEST(ParseCommandLine, KindsOfTheArguments) {
+    const std::wstring lone_high{static_cast<wchar_t>(0xD800)};
+    EXPECT_EQ(KindOf({lone_high + L"h"}), CommandKind::Help);  // one unit skipped, as any switch
+    EXPECT_EQ(KindOf({L"/repairinfcache"}), CommandKind::RepairInfCache);
+    for (const Args& args : {Args{L"-help "}, Args{L"--help"}, Args{L"h"}, Args{L""},
+                             Args{L"-RepairInfCache"}, Args{L"-repairinfcachex"},
+                             Args{L"-Run", L"file"}}) {
+        EXPECT_EQ(KindOf(args), CommandKind::Menu) << args[0];
+    }
+}
+
+TEST(ParseCommandLine, RunNeedsTwoNonEmptyArguments) {
+    const Command run = ParseCommandLine({L"-run", L"C:\\out dir\\pkg.zip"});
+    EXPECT_EQ(run.kind, CommandKind::RunToFile);
+    EXPECT_EQ(run.fileName, L"C:\\out dir\\pkg.zip");
+    EXPECT_EQ(KindOf({L"-run", L""}), CommandKind::Menu);
+    EXPECT_EQ(KindOf({L"", L"file"}), CommandKind::Menu);
 }
 
 }  // namespace

@@ -20,31 +20,26 @@ struct Session {
     test::RecordingActions actions;
 };
 
+// Keys whose actions the console text alone does not tell apart, or does not show.
 TEST(Menus, KeysCallTheirActionsInTypedOrder) {
     const std::pair<const char*, Calls> cases[] = {
         {"12345\n", {L"enable(app)", L"enable(driver)", L"disable(app)", L"disable(driver)",
                      L"package(remove)"}},
-        {"\r\n\r\nz\xff\x80" "7 1", {L"enable(app)"}},  // line ends and other bytes skipped
-        {"61", {L"enable-all"}}, {"62", {L"disable(app)"}}, {"63", {L"unstoppable"}},
-        {"64", {L"package(keep)"}}, {"68", {L"report"}}, {"69", {L"stoppable"}},
-        // Back keys leave the expert menu; unlisted ones stay in it.
-        {"65" "66" "67" "6q" "6Q" "6x" "6X" "6\n0z\xe9\r3", {L"unstoppable"}},
+        {"\r\n7 1", {L"enable(app)"}},  // line ends and other bytes skipped
+        {"63", {L"unstoppable"}}, {"64", {L"package(keep)"}}, {"68", {L"report"}},
+        {"69", {L"stoppable"}},
     };
     for (const auto& [input, calls] : cases) {
         EXPECT_EQ(Session(input).actions.calls, calls) << input;
     }
 }
 
-TEST(Menus, QuitAndEndOfInputStopReadingAtOnce) {
+// End of input is checked end to end; quitting reads no further.
+TEST(Menus, QuitStopsReadingAtOnce) {
     for (const char* input : {"q1", "Q1", "x1", "X1"}) {
         Session s(input);
         EXPECT_TRUE(s.actions.calls.empty()) << input;
         EXPECT_EQ(s.console.reads, 1) << input;
-    }
-    for (const char* input : {"", "\r\n", "6\n"}) {
-        Session s(input);
-        EXPECT_TRUE(s.actions.calls.empty()) << input;
-        EXPECT_TRUE(s.console.InputConsumed()) << input;
     }
 }
 
