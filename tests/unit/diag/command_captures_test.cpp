@@ -1,6 +1,5 @@
 #include "diag/command_captures.h"
 
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <map>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -38,13 +36,12 @@ EngineInfoBytes RecordBytes(std::uint8_t type, std::uint32_t loadResult, std::ui
 }
 
 // The record's bytes read, its time as local fields with their zone naming the stored instant.
+// A whole hour east is checked end to end.
 TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
     const struct { std::int64_t bias; std::uint64_t time; const wchar_t* text; } cases[] = {
         {0, k2024Jan15Noon + 9'999'999, L"2024-01-15T12:00:00Z"},
-        {kHour, k2024Jan15Noon, L"2024-01-15T13:00:00+01:00"},
         {5 * kHour + 30 * kMinute, k2024Jan15Noon, L"2024-01-15T17:30:00+05:30"},
         {-30 * kMinute, k2024Jan15Noon, L"2024-01-15T11:30:00-00:30"},
-        {-(3 * kHour + 30 * kMinute), k2024Jan15Noon, L"2024-01-15T08:30:00-03:30"},
         {14 * kHour, k2024Jan15Noon, L"2024-01-16T02:00:00+14:00"},
         {-12 * kHour, k2024Jan15Noon - 1, L"2024-01-14T23:59:59-12:00"},
     };
