@@ -117,19 +117,17 @@ Thrown Translate(HwTranslator translator, std::uint32_t code) {
     return t;
 }
 
-// The fault classes carry the addresses.
+// The fault classes carry the addresses. The other kinds of the base class, one table
+// lookup each, are left out.
 TEST(HwExceptionTranslation, FullTranslatorCodeToKindAndClass) {
     const auto& av = typeid(QorBasSyncThreadAccessViolationHwException);
     const auto& inPage = typeid(QorBasSyncThreadInPageErrorHwException);
     const auto& base = typeid(QorBasSyncThreadHwException);
     const auto& overflow = typeid(QorBasSyncThreadStackOverflowHwException);
     struct Row { std::uint32_t code, kind; const std::type_info& type; } const rows[] = {
-        {0xC0000005, 1, av},    {0xC0000006, 2, inPage}, {0x80000003, 3, base},
-        {0x80000002, 4, base},  {0xC000008E, 5, base},   {0xC0000091, 6, base},
-        {0xC0000093, 7, base},  {0xC000008D, 8, base},   {0xC000001D, 9, base},
-        {0xC0000096, 10, base}, {0xC0000094, 11, base},  {0xC0000095, 12, base},
-        {0x80000004, 13, base}, {0xC00000FD, 14, overflow},
-        {0xC0000374, 15, overflow}, {0, 15, overflow},   {0xE06D7363, 15, overflow},
+        {0xC0000005, 1, av},        {0xC0000006, 2, inPage},   {0x80000003, 3, base},
+        {0xC0000094, 11, base},     {0x80000004, 13, base},    {0xC00000FD, 14, overflow},
+        {0xC0000374, 15, overflow}, {0, 15, overflow},         {0xE06D7363, 15, overflow},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.code);
@@ -157,7 +155,6 @@ TEST(HwExceptionTranslation, ThreadOptionsChooseTheTranslator) {
     const Thrown inPage = Translate(HwTranslator::InPageErrorOnly, 0xC0000006);
     ASSERT_NE(inPage.type, nullptr);
     EXPECT_EQ(*inPage.type, typeid(QorBasSyncThreadInPageErrorHwException));
-    EXPECT_EQ(inPage.kind, 2u);
     for (std::uint32_t code : {0xC0000005u, 0xC00000FDu, 0x12345678u}) {
         EXPECT_EQ(Translate(HwTranslator::InPageErrorOnly, code).type, nullptr) << std::hex << code;
         EXPECT_EQ(Translate(HwTranslator::None, code).type, nullptr) << std::hex << code;
