@@ -360,9 +360,9 @@ TEST(NetTypes, GuidParsesAndPrintsInLowerCase) {
     EXPECT_EQ(GuidText(std::nullopt), L"");
 }
 
+// A plain IPv4 address and an empty one are in the adapter texts.
 TEST(NetTypes, AddressText) {
     const struct { IpAddress address; const wchar_t* text; } cases[] = {
-        {IpAddress::V4(192, 168, 0, 1), L"192.168.0.1"},
         {IpAddress::V4(0, 0, 0, 0), L"0.0.0.0"},
         {V6({0, 0, 0, 0, 0, 0, 0, 1}), L"::1"},
         {V6({0, 0, 0, 0, 0, 0, 0, 0}), L"::"},
@@ -371,7 +371,6 @@ TEST(NetTypes, AddressText) {
         {V6({0x2001, 0xdb8, 1, 0, 1, 1, 1, 1}), L"2001:db8:1::1:1:1:1"},  // a single zero group
         {V6({1, 0, 0, 2, 0, 0, 0, 3}), L"1:0:0:2::3"},                  // the longer run wins
         {V6({0xabcd, 1, 2, 3, 4, 5, 6, 0}), L"abcd:1:2:3:4:5:6::"},
-        {IpAddress{}, L""},
     };
     for (const auto& c : cases) EXPECT_EQ(AddressText(c.address), c.text) << c.text;
 }

@@ -164,8 +164,6 @@ TEST(SystemInformation, UserName) {
         const wchar_t *environment, *user; int lookups;
     } cases[] = {
         {"system", {5, {18}}, true, L"x", nullptr, L"SYSTEM", 0},
-        {"local service", {5, {19}}, true, L"x", nullptr, L"LOCAL SERVICE", 0},
-        {"network service", {5, {20}}, true, L"x", nullptr, L"NETWORK SERVICE", 0},
         {"18 with more parts", {5, {18, 1}}, true, L"acct", nullptr, L"acct", 1},
         {"18 of another authority", {1, {18}}, true, L"acct", nullptr, L"acct", 1},
         {"lookup fails", {5, {21, 1}}, true, std::nullopt, L"envuser", L"envuser", 1},
@@ -190,13 +188,13 @@ TEST(SystemInformation, UserName) {
     EXPECT_EQ(LookupUserName(denied, user), ResultFromWin32(5));
 }
 
+// The name from the environment is checked end to end.
 TEST(SystemInformation, ComputerName) {
     const struct {
         const char* name; const wchar_t *cluster, *computer, *active, *registered; ResultCode code;
         const wchar_t* result;
     } cases[] = {
         {"cluster name first", L"CLUSTER", L"NODE", L"A", L"R", rc::Ok, L"CLUSTER"},
-        {"environment", nullptr, L"NODE", L"A", L"R", rc::Ok, L"NODE"},
         {"active name", nullptr, nullptr, L"A", L"R", rc::Ok, L"A"},
         {"registered name", nullptr, nullptr, nullptr, L"R", rc::Ok, L"R"},
         {"neither value", nullptr, nullptr, nullptr, nullptr, rc::Ok, L"localhost"},
@@ -405,22 +403,6 @@ TEST(ProcessList, EndlessEnumerationStopsAtTheBoundAndFailureLeavesTheText) {
     EXPECT_EQ(text, Record(L"4", kSystem));
 }
 
-TEST(ProcessList, OptionalQueriesFollowTheSystemVersion) {
-    const struct {
-        bool filled; std::uint32_t major, minor; bool imageFileName, fullImageName;
-    } cases[] = {
-        {false, 10, 0, false, false}, {true, 5, 0, false, false}, {true, 5, 1, true, false},
-        {true, 6, 0, true, true},
-    };
-    for (const auto& c : cases) {
-        const OptionalProcessQueries optional = OptionalProcessQueriesFor(
-            {.filled = c.filled, .majorVersion = c.major, .minorVersion = c.minor,
-             .displayName = {}});
-        EXPECT_EQ(optional.imageFileName, c.imageFileName) << c.major << "." << c.minor;
-        EXPECT_EQ(optional.fullImageName, c.fullImageName) << c.major << "." << c.minor;
-    }
-}
-
 using Bytes = std::vector<std::uint8_t>;
 using V6 = std::array<std::uint8_t, 16>;
 
@@ -477,9 +459,8 @@ TEST(ConnectionTable, AddressTexts) {
     EXPECT_EQ(Ipv4AddressText(std::array<std::uint8_t, 4>{255, 255, 255, 255}), L"255.255.255.255");
 }
 
-// An IPv4 listener is in the next test and checked end to end.
+// Listeners of both kinds are in the next test; the IPv4 one is also checked end to end.
 TEST(ConnectionTable, RecordsOfEachTable) {
-    const V6 any{};
     const V6 loopback = Groups({0, 0, 0, 0, 0, 0, 0, 1});
     const V6 link = Groups({0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456});
     const struct {
@@ -493,10 +474,6 @@ TEST(ConnectionTable, RecordsOfEachTable) {
              .Table(3),
          L"#7 @0 (0)\n10.0.0.1 : 1\n10.0.0.2 : 2\n\n"
          L"#9 @MIB_TCP_STATE_DELETE_TCB (12)\n127.0.0.1 : 65535\n127.0.0.1 : 49152\n\n"},
-        {"IPv6 listener with scope 0 on 135", ConnectionTable::Tcp6,
-         TableBuilder().Addr6(any).Dword(0).Port(135).Addr6(any).Dword(0).Port(0).Dword(2)
-             .Dword(900).Table(1),
-         L"#900 @MIB_TCP_STATE_LISTEN (2)\n::%0 : 135\n::%0 : 0\n\n"},
         {"IPv6 connection with scopes", ConnectionTable::Tcp6,
          TableBuilder().Addr6(link).Dword(11).Port(50000).Addr6(loopback).Dword(1).Port(443)
              .Dword(5).Dword(1234).Table(1),
@@ -543,19 +520,15 @@ public:
     std::vector<std::pair<ConnectionTable, std::uint32_t>> reads;
 };
 
-Bytes Udp4Rows(std::uint32_t rows, std::uint32_t pid) {
-    TableBuilder b;
-    for (std::uint32_t i = 0; i < rows; ++i) b.V4(10, 0, 0, 1).Port(7).Dword(pid);
-    return b.Table(rows);
-}
-
 TEST(ConnectionTable, FourTablesInOrderGrowingAndFailingOnesSkippedAlone) {
     FakeTables reader;
     reader.tables[ConnectionTable::Tcp4] = TableBuilder()
         .Dword(2).V4(0, 0, 0, 0).Port(445).V4(0, 0, 0, 0).Port(0).Dword(4).Table(1);
     reader.tables[ConnectionTable::Tcp6] = TableBuilder()
         .Addr6(V6{}).Dword(0).Port(135).Addr6(V6{}).Dword(0).Port(0).Dword(2).Dword(40).Table(1);
-    reader.tables[ConnectionTable::Udp4] = Udp4Rows(200, 77);  // 2404 bytes: read twice
+    TableBuilder udp4;
+    for (int i = 0; i < 200; ++i) udp4.V4(10, 0, 0, 1).Port(7).Dword(77);
+    reader.tables[ConnectionTable::Udp4] = udp4.Table(200);  // 2404 bytes: read twice
     reader.tables[ConnectionTable::Udp6] =
         TableBuilder().Addr6(V6{}).Dword(0).Port(500).Dword(60).Table(1);
     std::wstring udp;
@@ -581,28 +554,33 @@ TEST(ConnectionTable, FourTablesInOrderGrowingAndFailingOnesSkippedAlone) {
     EXPECT_EQ(udp4Sizes, (std::vector<std::uint32_t>{1024, 2404}));
 }
 
-TEST(ConnectionTable, AvailabilityFollowsTheSystemVersion) {
+// The connection tables and the optional process queries by system version.
+TEST(SystemDumps, OptionalPartsFollowTheSystemVersion) {
+    const ProcessorClass x86 = ProcessorClass::X86, x64 = ProcessorClass::Amd64;
     const struct {
         bool filled; std::uint32_t major, minor; ProcessorClass cpu;
-        std::uint8_t productType, servicePack; bool available;
+        std::uint8_t productType, servicePack; bool tables, imageFileName, fullImageName;
     } cases[] = {
-        {false, 10, 0, ProcessorClass::X86, 1, 0, false},
-        {true, 6, 0, ProcessorClass::X86, 1, 0, true},
-        {true, 5, 1, ProcessorClass::X86, 1, 1, false},  // XP SP1
-        {true, 5, 1, ProcessorClass::X86, 1, 2, true},
-        {true, 5, 2, ProcessorClass::Amd64, 1, 0, false},  // XP x64 without a service pack
-        {true, 5, 2, ProcessorClass::Amd64, 1, 1, true},
-        {true, 5, 2, ProcessorClass::X86, 3, 0, false},  // Server 2003
-        {true, 5, 2, ProcessorClass::X86, 3, 1, true},
-        {true, 5, 0, ProcessorClass::X86, 1, 4, false},  // 2000
+        {false, 10, 0, x86, 1, 0, false, false, false},
+        {true, 6, 0, x86, 1, 0, true, true, true},
+        {true, 5, 1, x86, 1, 1, false, true, false},  // XP SP1
+        {true, 5, 1, x86, 1, 2, true, true, false},
+        {true, 5, 2, x64, 1, 0, false, true, false},  // XP x64 without a service pack
+        {true, 5, 2, x64, 1, 1, true, true, false},
+        {true, 5, 2, x86, 3, 0, false, true, false},  // Server 2003
+        {true, 5, 2, x86, 3, 1, true, true, false},
+        {true, 5, 0, x86, 1, 4, false, false, false},  // 2000
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ConnectionTablesAvailable({.filled = c.filled, .majorVersion = c.major,
-                                             .minorVersion = c.minor, .processorClass = c.cpu,
-                                             .productType = c.productType,
-                                             .servicePackMajor = c.servicePack, .displayName = {}}),
-                  c.available)
-            << c.major << "." << c.minor << " sp" << int{c.servicePack};
+        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << " sp" << int{c.servicePack});
+        const OsVersionRecord os{.filled = c.filled, .majorVersion = c.major,
+                                 .minorVersion = c.minor, .processorClass = c.cpu,
+                                 .productType = c.productType,
+                                 .servicePackMajor = c.servicePack, .displayName = {}};
+        EXPECT_EQ(ConnectionTablesAvailable(os), c.tables);
+        const OptionalProcessQueries optional = OptionalProcessQueriesFor(os);
+        EXPECT_EQ(optional.imageFileName, c.imageFileName);
+        EXPECT_EQ(optional.fullImageName, c.fullImageName);
     }
 }
 
