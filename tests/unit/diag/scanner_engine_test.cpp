@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <map>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -38,13 +36,12 @@ EngineInfoBytes RecordBytes(std::uint8_t type, std::uint32_t loadResult, std::ui
 }
 
 // The record's bytes read, its time as local fields with their zone naming the stored instant.
+// A whole hour east is checked end to end.
 TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
     const struct { std::int64_t bias; std::uint64_t time; const wchar_t* text; } cases[] = {
         {0, k2024Jan15Noon + 9'999'999, L"2024-01-15T12:00:00Z"},
-        {kHour, k2024Jan15Noon, L"2024-01-15T13:00:00+01:00"},
         {5 * kHour + 30 * kMinute, k2024Jan15Noon, L"2024-01-15T17:30:00+05:30"},
         {-30 * kMinute, k2024Jan15Noon, L"2024-01-15T11:30:00-00:30"},
-        {-(3 * kHour + 30 * kMinute), k2024Jan15Noon, L"2024-01-15T08:30:00-03:30"},
         {14 * kHour, k2024Jan15Noon, L"2024-01-16T02:00:00+14:00"},
         {-12 * kHour, k2024Jan15Noon - 1, L"2024-01-14T23:59:59-12:00"},
     };
@@ -63,7 +60,6 @@ TEST(ScannerEngineRecord, TimesThatCannotBeConvertedFailAndLeaveTheLineAlone) {
     const struct {
         std::uint64_t time; std::int64_t bias; ResultCode clockCode; ResultCode expected;
     } cases[] = {
-        {0, 0, rc::Ok, rc::TimeBefore1970},
         {k1970 - 1, 0, rc::Ok, rc::TimeBefore1970},
         {~std::uint64_t{0}, 0, rc::Ok, rc::TimeBefore1970},            // "no time"
         {std::uint64_t{1} << 63, 0, rc::Ok, rc::TimeBefore1970},
@@ -88,10 +84,9 @@ struct FakeEngine final : EngineLibrarySource {
     std::vector<std::string> missing;  // exports the library lacks
     ResultCode createCode = rc::Ok;
     bool givesInstance = true;
-    std::map<int, ResultCode> queryCodes;  // by query number
+    int failingQuery = -1;  // by number, with "invalid function"
     std::vector<std::uint64_t> times{k2024Jan15Noon, k2024Jan15Noon, k2024Jan15Noon};
     std::vector<std::wstring> calls;
-    int liveLibraries = 0;
 
     struct Instance final : EngineInstance {
         explicit Instance(FakeEngine& e) : engine(e) {}
@@ -101,9 +96,7 @@ struct FakeEngine final : EngineLibrarySource {
             engine.calls.push_back(L"query " + std::to_wstring(selector));
             const auto set = [](std::uint8_t byte) { return byte != 0; };
             if (std::any_of(record.begin(), record.end(), set)) return rc::BadLength;  // not zeroed
-            if (const auto it = engine.queryCodes.find(number); it != engine.queryCodes.end()) {
-                return it->second;
-            }
+            if (number == engine.failingQuery) return rc::InvalidFunction;
             record = RecordBytes(static_cast<std::uint8_t>(selector), 0, 100 + number,
                                  engine.times[number]);
             return rc::Ok;
@@ -113,13 +106,11 @@ struct FakeEngine final : EngineLibrarySource {
     };
 
     struct Library final : EngineLibrary {
-        explicit Library(FakeEngine& e) : engine(e) { ++engine.liveLibraries; }
-        ~Library() override { --engine.liveLibraries; engine.calls.push_back(L"unload"); }
+        explicit Library(FakeEngine& e) : engine(e) {}
+        ~Library() override { engine.calls.push_back(L"unload"); }
         ResultCode Resolve(const char* name) noexcept override {
-            for (const std::string& absent : engine.missing) {
-                if (absent == name) return ResultFromWin32(127);
-            }
-            return rc::Ok;
+            const bool absent = std::count(engine.missing.begin(), engine.missing.end(), name);
+            return absent ? ResultFromWin32(127) : rc::Ok;
         }
         ResultCode CreateInstance(const wchar_t* name, std::uint32_t flags,
                                   std::unique_ptr<EngineInstance>& instance) override {
@@ -155,11 +146,6 @@ const std::wstring kThreeLines =
     L"AVI type:0, loadResultErr:0x0, version:100, time:2024-01-15T12:00:00Z\n"
     L"AVI type:0, loadResultErr:0x0, version:101, time:2024-01-15T12:00:00Z\n"
     L"AVI type:1, loadResultErr:0x0, version:102, time:2024-01-15T12:00:00Z\n";
-
-ResultCode Dump(FakeEngine& engine, std::wstring& text) {
-    FixedZone utc(0);
-    return DumpScannerEngineVersion(engine, utc, text);
-}
 
 // The bare name only ever as a full path in a trusted folder; the installation directory
 // only when none of them has the library.
@@ -228,14 +214,14 @@ TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
         engine.missing = c.missing;
         engine.createCode = c.createCode;
         engine.givesInstance = c.givesInstance;
-        if (c.failingQuery >= 0) engine.queryCodes[c.failingQuery] = rc::InvalidFunction;
+        engine.failingQuery = c.failingQuery;
         if (c.zeroTime >= 0) engine.times[c.zeroTime] = 0;
         std::wstring text;
-        EXPECT_EQ(c.expected, Dump(engine, text));
+        FixedZone utc(0);
+        EXPECT_EQ(c.expected, DumpScannerEngineVersion(engine, utc, text));
         std::size_t end = 0;
         for (std::size_t i = 0; i < c.lines; ++i) end = kThreeLines.find(L'\n', end) + 1;
         EXPECT_EQ(kThreeLines.substr(0, end), text);
-        EXPECT_EQ(0, engine.liveLibraries);
         std::vector<std::wstring> calls{kOwnFolder};
         calls.insert(calls.end(), c.calls.begin(), c.calls.end());
         EXPECT_EQ(calls, engine.calls);

@@ -1,8 +1,11 @@
 #include "frontend/crash_command.h"
 
 #include <string>
+#include <typeinfo>
 
 #include <gtest/gtest.h>
+
+#include "frontend/hw_exception.h"
 
 namespace qor {
 namespace {
@@ -23,22 +26,13 @@ std::wstring Format(const CrashDumpRequest& request, const CrashSettings& settin
     return out;
 }
 
+// The plain and the native command of both widths are checked end to end.
 TEST(CrashDumpCommand, BothKindsWithEverySwitch) {
     struct Case {
-        std::uint32_t flavour;
-        bool quiet;
-        bool native;
-        const wchar_t* toolPath;
-        const wchar_t* extra;
-        std::size_t pointerBytes;
-        const wchar_t* expected;
+        std::uint32_t flavour; bool quiet, native; const wchar_t *toolPath, *extra;
+        std::size_t pointerBytes; const wchar_t* expected;
     };
     const Case cases[] = {
-        {0, false, false, nullptr, nullptr, 4,
-         L"\"qordumpx\" -p 0x1a2c -c 0x9 0x0012FF7C -e 0x0000003C -D _qor"},
-        {0, false, false, nullptr, nullptr, 8,
-         L"\"qordumpx\" -p 0x1a2c -c 0x9 0x000000000012FF7C -e 0x000000000000003C -D _qor"},
-        {0, false, true, nullptr, nullptr, 4, L". -p 0x1a2c -c 0x9 0x0012FF7C -e 0x0000003C -D _qor"},
         {1, true, false, L"C:\\T\\d.exe", L" -x", 4,
          L"\"C:\\T\\d.exe\" -p 0x1a2c -c 0x9 0x0012FF7C -e 0x0000003C -D admin -q -x"},
         // A set tool path does not show in the native command line.
@@ -82,15 +76,9 @@ TEST(CrashDumpCommand, LongToolPathFillsTheBufferOrLaunchesNothing) {
 
 TEST(ThrownObjectWithInfo, OnlyAPlatformCxxExceptionWithTheGivenInfo) {
     const int object = 0;
-    const char info = 0;
-    const char otherInfo = 0;
+    const char info = 0, otherInfo = 0;
     const auto at = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };
-    struct Case {
-        std::uint32_t code;
-        std::size_t count;
-        std::uintptr_t words[3];
-        bool found;
-    };
+    struct Case { std::uint32_t code; std::size_t count; std::uintptr_t words[3]; bool found; };
     const Case cases[] = {
         {kPlatformCxxExceptionCode, 3, {kPlatformCxxMagic, at(&object), at(&info)}, true},
         {0xC0000005, 3, {kPlatformCxxMagic, at(&object), at(&info)}, false},
@@ -104,6 +92,73 @@ TEST(ThrownObjectWithInfo, OnlyAPlatformCxxExceptionWithTheGivenInfo) {
         EXPECT_EQ(ThrownObjectWithInfo(raised, &info), c.found ? &object : nullptr);
     }
     EXPECT_EQ(ThrownObjectWithInfo({kPlatformCxxExceptionCode, 3, nullptr}, &info), nullptr);
+}
+
+// The class the translator threw, its kind and what it carries; "none" when it returned.
+struct Thrown {
+    const std::type_info* type = nullptr;
+    std::uint32_t kind = 0, code = 0;
+    std::uintptr_t dataAddress = 0, instructionAddress = 0;
+};
+
+Thrown Translate(HwTranslator translator, std::uint32_t code) {
+    static int record;
+    const HwExceptionFacts facts{code, &record, 0xDA7A, 0x1C0DE};
+    Thrown t;
+    try {
+        ThrowTranslatedHwException(translator, facts);
+    } catch (const HwFaultAddressException& e) {
+        EXPECT_EQ(e.ExceptionPointers(), &record);
+        t = {&typeid(e), e.Kind(), e.ExceptionCode(), e.DataAddress(), e.InstructionAddress()};
+    } catch (const QorBasSyncThreadHwException& e) {
+        EXPECT_EQ(e.ExceptionPointers(), &record);
+        t = {&typeid(e), e.Kind(), e.ExceptionCode(), 0, 0};
+    }
+    return t;
+}
+
+// The fault classes carry the addresses. The other kinds of the base class, one table
+// lookup each, are left out.
+TEST(HwExceptionTranslation, FullTranslatorCodeToKindAndClass) {
+    const auto& av = typeid(QorBasSyncThreadAccessViolationHwException);
+    const auto& inPage = typeid(QorBasSyncThreadInPageErrorHwException);
+    const auto& base = typeid(QorBasSyncThreadHwException);
+    const auto& overflow = typeid(QorBasSyncThreadStackOverflowHwException);
+    struct Row { std::uint32_t code, kind; const std::type_info& type; } const rows[] = {
+        {0xC0000005, 1, av},        {0xC0000006, 2, inPage},   {0x80000003, 3, base},
+        {0xC0000094, 11, base},     {0x80000004, 13, base},    {0xC00000FD, 14, overflow},
+        {0xC0000374, 15, overflow}, {0, 15, overflow},         {0xE06D7363, 15, overflow},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        const Thrown t = Translate(HwTranslator::Full, row.code);
+        ASSERT_NE(t.type, nullptr);
+        EXPECT_EQ(*t.type, row.type);
+        EXPECT_EQ(t.kind, row.kind);
+        EXPECT_EQ(t.code, row.code);
+        EXPECT_EQ(HwExceptionKindOf(row.code).kind, row.kind);
+        if (row.kind <= 2) {
+            EXPECT_EQ(t.dataAddress, 0xDA7Au);
+            EXPECT_EQ(t.instructionAddress, 0x1C0DEu);
+        }
+    }
+}
+
+TEST(HwExceptionTranslation, ThreadOptionsChooseTheTranslator) {
+    EXPECT_EQ(TranslatorForThreadOptions(0), HwTranslator::None);
+    EXPECT_EQ(TranslatorForThreadOptions(1), HwTranslator::Full);
+    EXPECT_EQ(TranslatorForThreadOptions(2), HwTranslator::InPageErrorOnly);
+    EXPECT_EQ(TranslatorForThreadOptions(3), HwTranslator::Full);
+    EXPECT_EQ(TranslatorForThreadOptions(4), HwTranslator::None);
+
+    // In-page errors only: everything else passes untranslated.
+    const Thrown inPage = Translate(HwTranslator::InPageErrorOnly, 0xC0000006);
+    ASSERT_NE(inPage.type, nullptr);
+    EXPECT_EQ(*inPage.type, typeid(QorBasSyncThreadInPageErrorHwException));
+    for (std::uint32_t code : {0xC0000005u, 0xC00000FDu, 0x12345678u}) {
+        EXPECT_EQ(Translate(HwTranslator::InPageErrorOnly, code).type, nullptr) << std::hex << code;
+        EXPECT_EQ(Translate(HwTranslator::None, code).type, nullptr) << std::hex << code;
+    }
 }
 
 }  // namespace

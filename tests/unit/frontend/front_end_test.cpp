@@ -5,9 +5,15 @@
 #include "fakes/fake_console.h"
 #include "fakes/recording_actions.h"
 #include "frontend/banner.h"
+#include "frontend/command_line.h"
+#include "frontend/error_report.h"
+#include "frontend/menus.h"
+#include "frontend/repair_action.h"
 
 namespace qor {
 namespace {
+
+using Args = std::vector<std::wstring>;
 
 int platform_starts = 0;
 ResultCode StartOk() { ++platform_starts; return rc::Ok; }
@@ -18,6 +24,7 @@ struct FrontEnd {
     ResultCode Run(std::vector<std::wstring> args, PlatformStartFn start = StartOk) {
         return RunFrontEnd(args, console, actions, start);
     }
+    void Menu() { RunMainMenu(console, actions); }
     test::FakeConsole console;
     test::RecordingActions actions;
 };
@@ -29,12 +36,12 @@ TEST(RunFrontEnd, FailedPlatformStartPrintsNothing) {
     EXPECT_TRUE(f.actions.calls.empty());
 }
 
+// The help text and exit code are checked end to end.
 TEST(RunFrontEnd, HelpComesBeforeTheLoggingModule) {
     FrontEnd f("1");
     platform_starts = 0;
     EXPECT_EQ(f.Run({L"/?"}), 0);
     EXPECT_EQ(platform_starts, 1);
-    EXPECT_EQ(f.console.output, BannerText() + kHelpText);
     EXPECT_TRUE(f.actions.calls.empty());
 }
 
@@ -47,17 +54,103 @@ TEST(RunFrontEnd, MenuAfterBannerAndAttachQuitGivesZero) {
               BannerText() + L"<attach>" + kMainMenuText + L"<enable(app)>" + kMainMenuText);
 }
 
-TEST(RunFrontEnd, CommandLineActionsGiveTheExitCode) {
+TEST(RunFrontEnd, RunToFileGivesTheExitCode) {
     FrontEnd run("q");
     run.actions.runCode = rc::NotSupported;
     EXPECT_EQ(run.Run({L"-run", L"out.zip"}), rc::NotSupported);
     EXPECT_EQ(run.actions.calls, (std::vector<std::wstring>{L"attach", L"run(out.zip)"}));
-    EXPECT_FALSE(run.console.InputConsumed());  // no menu
+    EXPECT_FALSE(run.console.InputConsumed());  // no menu; the repair's code is checked end to end
+}
 
-    FrontEnd repair;
-    repair.actions.repairCode = 5;
-    EXPECT_EQ(repair.Run({L"/repairinfcache"}), 5);
-    EXPECT_EQ(repair.actions.calls, (std::vector<std::wstring>{L"attach", L"repair"}));
+
+CommandKind KindOf(Args args) { return ParseCommandLine(args).kind; }
+
+// The help forms and most misspellings are checked end to end; these are not.
+TEST(ParseCommandLine, KindsOfTheArguments) {
+    const std::wstring lone_high{static_cast<wchar_t>(0xD800)};
+    EXPECT_EQ(KindOf({lone_high + L"h"}), CommandKind::Help);  // one unit skipped, as any switch
+    EXPECT_EQ(KindOf({L"/repairinfcache"}), CommandKind::RepairInfCache);
+    for (const Args& args : {Args{L"-help "}, Args{L"--help"}, Args{L"h"}, Args{L""},
+                             Args{L"-RepairInfCache"}, Args{L"-repairinfcachex"},
+                             Args{L"-Run", L"file"}}) {
+        EXPECT_EQ(KindOf(args), CommandKind::Menu) << args[0];
+    }
+}
+
+// An empty or missing name or keyword is checked end to end.
+TEST(ParseCommandLine, RunTakesTheFileNameAsGiven) {
+    const Command run = ParseCommandLine({L"-run", L"C:\\out dir\\pkg.zip"});
+    EXPECT_EQ(run.kind, CommandKind::RunToFile);
+    EXPECT_EQ(run.fileName, L"C:\\out dir\\pkg.zip");
+}
+
+
+// Keys whose actions the console text alone does not tell apart, or does not show.
+TEST(Menus, KeysCallTheirActionsInTypedOrder) {
+    const std::pair<const char*, Args> cases[] = {
+        {"12345\n", {L"enable(app)", L"enable(driver)", L"disable(app)", L"disable(driver)",
+                     L"package(remove)"}},
+        {"\r\n7 1", {L"enable(app)"}},  // line ends and other bytes skipped
+        {"63", {L"unstoppable"}}, {"69", {L"stoppable"}},  // 64 and 68: test_package.py
+    };
+    for (const auto& [input, calls] : cases) {
+        FrontEnd s(input);
+        s.Menu();
+        EXPECT_EQ(s.actions.calls, calls) << input;
+    }
+}
+
+// End of input is checked end to end; quitting reads no further.
+TEST(Menus, QuitStopsReadingAtOnce) {
+    for (const char* input : {"q1", "Q1", "x1", "X1"}) {
+        FrontEnd s(input);
+        s.Menu();
+        EXPECT_TRUE(s.actions.calls.empty()) << input;
+        EXPECT_EQ(s.console.reads, 1) << input;
+    }
+}
+
+TEST(FormatError, ValuesInOrderAndInnerChain) {
+    QorException cause(rc::FileNotFound);
+    QorException record(rc::ArgumentMissing);
+    record.AddValue(L"%NAME%", L"QorTdiA");
+    record.AddValue(L"%CHECK_POINT%", L"3");
+    record.SetInner(cause);
+
+    std::wstring text = L"keep:";
+    ASSERT_EQ(FormatError(text, L"P: ", record), 0);
+    EXPECT_EQ(text, L"keep:P: e0010002 %NAME% = \"QorTdiA\", %CHECK_POINT% = \"3\"\nP: e001003d");
+
+    text.clear();  // always eight digits
+    ASSERT_EQ(FormatError(text, L"", QorException(0x1F)), 0);
+    EXPECT_EQ(text, L"0000001f");
+}
+
+// A record's report and a suite code's are checked end to end.
+TEST(PrintError, EmptyResultFallsBackAndCodesLoseLeadingZeros) {
+    test::FakeConsole console;
+    PrintError(console, Result());
+    PrintErrorCode(console, 0x54);
+    EXPECT_EQ(console.output,
+              L"Error caught:\nUnformatted QorFwDiag error, code: 0x0\n\n"
+              L"Please provide it to your Technical Support contact.\n"
+              L"Error caught - 0x54.\nPlease provide it to your Technical Support contact.\n");
+}
+
+// The plain success and the failure texts are checked end to end; an informational code
+// still counts as success.
+TEST(RepairAction, ReportsTheRepairsCodeAndAnswersIt) {
+    test::FakeConsole console;
+    const ResultCode code = 0x60018D39;
+    EXPECT_EQ(RunInfRepairAction(console, [&](Console& out) {
+                  out.Write(L"steps\n");
+                  return code;
+              }),
+              code);
+    EXPECT_EQ(console.output,
+              L"\nStarting process to repair INF cache(s) on your computer, please wait.\nsteps\n"
+              L"\nRepairing INF cache finished successfully (0x60018d39).\n"
+              L"Do not forget to REBOOT COMPUTER to apply changes.\n");
 }
 
 }  // namespace

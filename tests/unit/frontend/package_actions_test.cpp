@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/path_join.h"
 #include "fakes/run_harness.h"
 #include "platform/fs.h"
 
@@ -23,22 +22,13 @@ public:
 struct Actions {
     Actions() { h.sources.InstallSuite(L"C:\\PF\\QOR", data.Path()); }
     PackageActions Make() {
-        return PackageActions(h.console, h.installation, [this] {
-            auto run = h.Make();
-            runs.push_back(run.get());
-            return run;
-        }, shell);
+        return PackageActions(h.console, h.installation, [this] { return h.Make(); }, shell);
     }
-    std::wstring LastWorkDirectory() const { return lastWork; }
 
     test::RunHarness h;
     test::ScratchDirectory data;
     RecordingShell shell;
-    std::vector<DiagnosticsRun*> runs;
-    std::wstring lastWork;
 };
-
-constexpr const wchar_t* kStart = L"\nStarting information gathering process, please stand by.\n";
 
 TEST(PackageCopyName, OnlyTheFileNamePartChanges) {
     EXPECT_EQ(PackageCopyName(L"C:\\t\\w.tmp\\qorfwdiag_2026_12_05_01_10.tmp"),
@@ -47,17 +37,14 @@ TEST(PackageCopyName, OnlyTheFileNamePartChanges) {
     EXPECT_EQ(PackageCopyName(L"/x/y.TMP"), L"y.TMP");
 }
 
+// The copy's name in the dumps folder is checked end to end.
 TEST(CreateDiagnosticsPackage, CopiesIntoTheDumpsFolderAndShowsIt) {
     Actions a;
     a.Make().CreateDiagnosticsPackage(true);
     ASSERT_EQ(a.shell.shown.size(), 1u);
     const std::wstring& copy = a.shell.shown[0];
-    const std::wstring dumps = JoinPath(a.data.Path(), L"dumps\\");
-    EXPECT_EQ(copy.rfind(dumps + L"qorfwdiag_", 0), 0u);
-    EXPECT_EQ(copy.substr(copy.size() - 4), L".zip");
     EXPECT_EQ(test::ReadBytes(copy), "PK\x05\x06");
     const std::wstring& out = a.h.console.output;
-    EXPECT_EQ(out.rfind(kStart, 0), 0u);
     EXPECT_NE(out.find(L"\nDiagnostics process finished, copying archive file, please stand by.\n"
                        L"\nThe diagnostics file was saved as:\n" + copy +
                        L"\nPlease send the file to your Technical Support contact.\n\n"),
@@ -90,34 +77,22 @@ TEST(CreateDiagnosticsPackage, FailedRunPrintsTheErrorReport) {
               std::wstring::npos);
 }
 
-TEST(RunToFile, CopiesToTheNameAsTypedAndReportsFailures) {
+// The copy to the name as typed and to a missing folder are checked end to end.
+TEST(RunToFile, ShowsNothingAndAnswersTheRunsFailure) {
     Actions a;
-    const std::wstring target = a.data / L"out-without-extension";
-    EXPECT_EQ(a.Make().RunToFile(target), 0);
-    EXPECT_EQ(test::ReadBytes(target), "PK\x05\x06");
-    EXPECT_NE(a.h.console.output.find(L"\nThe diagnostics file was saved as:\n" + target + L"\n"),
-              std::wstring::npos);
+    EXPECT_EQ(a.Make().RunToFile(a.data / L"out"), 0);
     EXPECT_TRUE(a.shell.shown.empty());
-
-    a.h.console.output.clear();
-    const ResultCode code = a.Make().RunToFile(a.data / L"no-such-folder\\x.zip");
-    EXPECT_TRUE(Failed(code));
-    EXPECT_NE(a.h.console.output.find(L"to '" + (a.data / L"no-such-folder\\x.zip") + L"'.\n" +
-                                      L"Error caught - 0x"),
-              std::wstring::npos);
-
     a.h.zipCode = rc::OutOfMemory;
-    EXPECT_EQ(a.Make().RunToFile(target), rc::OutOfMemory);
+    EXPECT_EQ(a.Make().RunToFile(a.data / L"out"), rc::OutOfMemory);
 }
 
-TEST(SaveReportAndOpen, RenamesTheReportToTextAndOpensIt) {
+// The rename to text and its message are checked end to end.
+TEST(SaveReportAndOpen, OpensTheRenamedReport) {
     Actions a;
     a.Make().SaveReportAndOpen();
     ASSERT_EQ(a.shell.opened.size(), 1u);
     const std::wstring& report = a.shell.opened[0];
     EXPECT_EQ(report.substr(report.size() - 4), L".txt");
-    EXPECT_EQ(test::ReadBytes(report).substr(0, 2), "\xFF\xFE");  // kept in the work directory
-    EXPECT_NE(a.h.console.output.find(L"opening the output file:\n"), std::wstring::npos);
     (void)fs::RemoveTree(report.substr(0, report.find_last_of(L"\\/")));
 }
 
