@@ -5,18 +5,14 @@ import re
 
 import pytest
 
-@pytest.fixture(scope="module")
-def verdump(suite, tmp_path_factory):
-    drivers = suite.drive_c("C:\\windows\\system32\\drivers")
-    notes = drivers / "qornotes.txt"
-    notes.write_text("not an image\r\n")
-    assert not (drivers / "Qor").exists()
-    try:
-        out, (dump,) = suite.package(tmp_path_factory.mktemp("versions") / "package.zip",
-                                     "verdump.txt")
-    finally:
-        notes.unlink()
-    assert "QOR versions...OK\n" in out, [l for l in out.split("\n") if "QOR" in l]
+from conftest import dump_text
+
+
+@pytest.fixture
+def verdump(suite, suite_package):
+    assert "QOR versions...OK\n" in suite_package.text
+    assert not suite.drive_c("C:\\windows\\system32\\drivers\\Qor").exists()
+    dump = dump_text(suite_package.files["verdump.txt"], "verdump.txt")
     return suite.build.program_files + "\\QOR\\Firewall", dump
 
 

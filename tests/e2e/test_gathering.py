@@ -7,16 +7,9 @@ import pytest
 LOG_FOLDER = "logs/C__ProgramData_QOR_Firewall_log/"
 
 
-@pytest.fixture(scope="module")
-def package(suite, tmp_path_factory):
-    target = tmp_path_factory.mktemp("gathering") / "package.zip"
-    out = suite.run("-run", str(target), stdin=None)
-    assert out.exit_code == 0, out.text
-    with zipfile.ZipFile(target) as archive:
-        assert archive.testzip() is None
-        contents = {name.replace("\\", "/"): archive.read(name)
-                    for name in archive.namelist() if not name.endswith(("/", "\\"))}
-    return out.text, contents
+@pytest.fixture
+def package(suite_package):
+    return suite_package.text, suite_package.files
 
 
 def test_the_gathering_steps_succeed(package):

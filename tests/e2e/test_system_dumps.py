@@ -1,38 +1,13 @@
 """The process list, system information and active connections dumps of a real run."""
 import re
-import subprocess
-import time
 
-PORT = 47811
+from conftest import LISTENER_PORT, dump_text
 
 
-def start_listener(session, output):
-    """The testbed listener on PORT; its Windows process identifier once it listens."""
-    listener = session.build.testbed / "listener.exe"
-    proc = subprocess.Popen([session.build.loader, str(listener), str(PORT), "90"],
-                            stdout=output, stderr=subprocess.DEVNULL, env=session.env)
-    for _ in range(300):
-        output.seek(0)
-        line = output.read().decode("ascii", "replace").strip()
-        if line:
-            return proc, int(line)
-        assert proc.poll() is None, "the listener ended early"
-        time.sleep(0.1)
-    proc.kill()
-    raise AssertionError("the listener did not start")
-
-
-def test_system_dumps_in_the_package(suite, tmp_path):
-    with open(tmp_path / "listener.out", "w+b") as output:
-        listener, listener_pid = start_listener(suite, output)
-        try:
-            out, (processes, system, connections) = suite.package(
-                tmp_path / "package", "procdmp.txt", "sysdump.txt", "condump.txt")
-        finally:
-            listener.kill()
-            listener.wait()
-    # Wine's regedit reports a missing key on the shared console, amid the transcript.
-    text = re.sub(r"regedit: [^\n]*\n", "", out)
+def test_system_dumps_in_the_package(suite, suite_package):
+    text, files = suite_package.text, suite_package.files
+    processes, system, connections = (dump_text(files[name], name)
+                                      for name in ("procdmp.txt", "sysdump.txt", "condump.txt"))
     for ok in ("Processes...OK\n", "System info...OK\n", "Active connections...OK\n"):
         assert ok in text, text
 
@@ -55,9 +30,9 @@ def test_system_dumps_in_the_package(suite, tmp_path):
 
     # Wine 8 reports owner 0 for the listener of a Wine process; the state and port are real.
     listen = re.search(r"#(\d+) @MIB_TCP_STATE_LISTEN \(2\)\r\n0\.0\.0\.0 : %d\r\n"
-                       r"0\.0\.0\.0 : 0\r\n\r\n" % PORT, connections)
+                       r"0\.0\.0\.0 : 0\r\n\r\n" % LISTENER_PORT, connections)
     assert listen, connections
-    assert int(listen.group(1)) in (listener_pid, 0)
+    assert int(listen.group(1)) in (suite_package.listener, 0)
 
 
 def wine_computer_name(session):
