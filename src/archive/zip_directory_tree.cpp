@@ -85,6 +85,7 @@ struct Walk {
             if ((entry.attributes & fs::attr::Directory) == 0) {
                 item.name = item.entryName;
                 item.path = std::move(entry.fullPath);
+                item.packAhead = lookahead != 0 && !zip::IsStoredEntry(item.entryName);
             } else {
                 item.kind = PlanItem::Kind::Folder;
                 item.name = entry.name;

@@ -75,7 +75,7 @@ PlanItem* PackPlan::Claim() {
         nextClaim_ = std::max(nextClaim_, first_);
         while (nextClaim_ < first_ + items_.size()) {
             PlanItem& item = items_[static_cast<std::size_t>(nextClaim_++ - first_)];
-            if (item.kind == PlanItem::Kind::File && item.stage == PlanItem::Stage::Waiting) {
+            if (item.packAhead && item.stage == PlanItem::Stage::Waiting) {
                 item.stage = PlanItem::Stage::Packing;
                 item.ticket = nextTicket_++;
                 return &item;

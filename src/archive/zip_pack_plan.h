@@ -23,6 +23,7 @@ struct PlanItem {
     std::wstring entryName;
     std::wstring path;
     ResultCode failure = rc::Ok;  // of the listing
+    bool packAhead = false;       // a file whose entry is deflated
     // Files: under the plan's lock until the stage is Ready.
     Stage stage = Stage::Waiting;
     std::uint64_t ticket = 0;    // order of the claims by workers

@@ -12,11 +12,8 @@ ZipResult Pack(fs::File& source, PackTools& tools, DataReservation& reservation,
                const std::atomic<bool>& cancel, PreparedFile& out) {
     if (Failed(source.Info(out.info))) return zr::SourceUnavailable;
     if (out.info.size > kMaxEntrySize) return zr::BadArgument;
-    std::uint64_t bound = out.info.size;
-    if (!out.stored) {
-        if (const ZipResult result = tools.compressor.Reset()) return result;
-        bound = tools.compressor.Bound(out.info.size);
-    }
+    if (const ZipResult result = tools.compressor.Reset()) return result;
+    const std::uint64_t bound = tools.compressor.Bound(out.info.size);
     if (!reservation.Reserve(bound)) return zr::BadArgument;
     out.data.reserve(static_cast<std::size_t>(bound));
     const auto keep = [&](const std::uint8_t* data, std::uint32_t size) {
@@ -28,9 +25,7 @@ ZipResult Pack(fs::File& source, PackTools& tools, DataReservation& reservation,
         return zr::Ok;
     };
     PumpTotals totals;
-    const ZipResult result =
-        out.stored ? PumpStored(source, tools.buffers, totals, keep)
-                   : PumpDeflated(source, tools.compressor, tools.buffers, totals, keep);
+    const ZipResult result = PumpDeflated(source, tools.compressor, tools.buffers, totals, keep);
     if (result != zr::Ok) return result;
     out.crc = totals.crc;
     out.size = totals.read;
@@ -51,9 +46,9 @@ void PrepareFile(std::wstring_view entryName, const std::wstring& sourcePath, Pa
                  PreparedFile& out) noexcept {
     out = PreparedFile();
     try {
-        out.stored = IsStoredEntry(entryName);
         fs::File source;
-        out.complete = Succeeded(fs::OpenForReading(sourcePath, source)) &&
+        out.complete = !IsStoredEntry(entryName) &&
+                       Succeeded(fs::OpenForReading(sourcePath, source)) &&
                        Pack(source, tools, reservation, cancel, out) == zr::Ok;
     } catch (const std::bad_alloc&) {
         out.complete = false;

@@ -11,9 +11,9 @@
 
 namespace qor::zip {
 
+// Only deflated entries: a stored one costs its writer no more than reading it.
 struct PreparedFile {
     bool complete = false;  // read and packed with no failure of any kind
-    bool stored = false;
     fs::FileInfo info;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;             // bytes read
@@ -35,8 +35,8 @@ struct PackTools {
     PumpBuffers buffers;
 };
 
-// Fills `out`; anything but a clean read and pack (the source not opened, too big, no
-// reservation, more data than reserved, `cancel` set, no memory) leaves it incomplete.
+// Fills `out`; anything but a clean read and pack (a stored entry, the source not opened, too
+// big, no reservation, more data than reserved, `cancel` set, no memory) leaves it incomplete.
 void PrepareFile(std::wstring_view entryName, const std::wstring& sourcePath, PackTools& tools,
                  DataReservation& reservation, const std::atomic<bool>& cancel,
                  PreparedFile& out) noexcept;

@@ -310,14 +310,12 @@ ZipResult ZipWriter::State::AddPrepared(std::wstring_view entryName, const std::
     if (!prepared.complete) return AddEntry(entryName, &source);
     Entry entry;
     if (const ZipResult result = NameEntry(entryName, false, entry)) return result;
-    const bool stored = entry.method == kStored;
+    if (entry.method != kDeflated) return AddEntry(entryName, &source);
     DescribeFile(prepared.info, entry);
-    if (stored != prepared.stored) return AddEntry(entryName, &source);
     if (const ZipResult result = StartEntry(entry)) return result;
-    const ZipResult failure = stored ? zr::StoredWrite : zr::HeaderWrite;
     const std::uint8_t* data = prepared.data.data();
     for (const std::uint32_t size : prepared.pieces) {
-        if (const ZipResult result = Write(data, size, failure)) return result;
+        if (const ZipResult result = Write(data, size, zr::HeaderWrite)) return result;
         data += size;
     }
     entry.crc = prepared.crc;
