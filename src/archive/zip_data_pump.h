@@ -1,6 +1,6 @@
 #pragma once
-// The read-and-pack loops of one file entry, shared by the writer and by the threads that pack
-// ahead of it, so that both give the same bytes in the same writes.
+// The read-and-pack loops of one file entry. The writer and the threads that pack ahead of it
+// run the same deflate loop, so both give the same bytes in the same writes.
 #include <zlib.h>
 
 #include <array>
