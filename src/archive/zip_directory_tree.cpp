@@ -1,11 +1,14 @@
 #include "archive/zip_directory_tree.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
+#include "archive/zip_pack_plan.h"
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
 #include "platform/fs.h"
@@ -27,63 +30,119 @@ bool SamePath(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+// Plan items listed ahead of the writer when workers pack files.
+constexpr std::size_t kLookahead = 64;
+constexpr unsigned kMostWorkers = 16;
+
 struct Walk {
     zip::ZipWriter& writer;
     const std::wstring& archivePath;
     bool verbose;
     Console& console;
     SleepFn sleep;
+    PackPlan& plan;
+    std::size_t lookahead;  // 0: a directory is listed when the last one is done
     // (directory path, entry-name prefix) still to be listed
     std::deque<std::pair<std::wstring, std::wstring>> queue;
+    bool listingFailed = false;
 
     void Print(std::wstring_view text) {
         if (verbose) console.Write(text);
     }
 
-    void AddFile(const std::wstring& entryName, const std::wstring& path) {
-        Print(L"\tAdding file " + entryName + L"...");
-        zip::ZipResult result = writer.AddFile(entryName, path);
+    void AddFile(PlanItem& item) {
+        Print(L"\tAdding file " + item.name + L"...");
+        zip::ZipResult result = plan.TakeTurn(item)
+                                    ? writer.AddPrepared(item.entryName, item.path, item.prepared)
+                                    : writer.AddFile(item.entryName, item.path);
         if (result == zip::zr::SourceUnavailable) {
             Print(L"locked, retrying...");
             sleep(kRetryDelayMs);
-            result = writer.AddFile(entryName, path);
+            result = writer.AddFile(item.entryName, item.path);
         }
         Print(result == zip::zr::Ok ? L"OK\n" : L"failed.\n");
     }
 
-    ResultCode ListDirectory(const std::wstring& directory, const std::wstring& prefix) {
+    void PlanFailure(ResultCode result) {
+        PlanItem item;
+        item.kind = PlanItem::Kind::ListingFailed;
+        item.failure = result;
+        plan.Append(std::move(item));
+        listingFailed = true;
+    }
+
+    // Every entry of one directory into the plan, then its failure if the listing fails.
+    void ListDirectory(const std::wstring& directory, const std::wstring& prefix) {
         fs::DirectoryEnumerator listing;
         ResultCode result =
             listing.Open(directory, L"*", fs::kinds::Directories | fs::kinds::Files);
-        if (Failed(result)) return result;
+        if (Failed(result)) return PlanFailure(result);
         fs::DirectoryEntry entry;
         while (Succeeded(result = listing.Next(entry))) {
             if (SamePath(entry.fullPath, archivePath)) continue;
-            std::wstring entryName = JoinPath(prefix, entry.name);
+            PlanItem item;
+            item.entryName = JoinPath(prefix, entry.name);
             if ((entry.attributes & fs::attr::Directory) == 0) {
-                AddFile(entryName, entry.fullPath);
-                continue;
+                item.name = item.entryName;
+                item.path = std::move(entry.fullPath);
+                item.packAhead = lookahead != 0 && !zip::IsStoredEntry(item.entryName);
+            } else {
+                item.kind = PlanItem::Kind::Folder;
+                item.name = entry.name;
+                item.entryName += L'\\';
+                queue.emplace_back(entry.fullPath, item.entryName);
             }
-            Print(L"\tAdding directory " + entry.name + L"...\n");
-            entryName += L'\\';
-            queue.emplace_back(entry.fullPath, entryName);
-            if (writer.AddFolder(entryName) != zip::zr::Ok) return kWriteFault;
+            plan.Append(std::move(item));
         }
-        return result == rc::EndOfEntries ? rc::Ok : result;
+        if (result != rc::EndOfEntries) PlanFailure(result);
+    }
+
+    void Refill() {
+        while (!queue.empty() && !listingFailed && plan.Size() <= lookahead) {
+            const auto [directory, prefix] = std::move(queue.front());
+            queue.pop_front();
+            ListDirectory(directory, prefix);
+        }
+    }
+
+    // One item at its turn; a failure ends the walk.
+    ResultCode Take(PlanItem& item) {
+        switch (item.kind) {
+            case PlanItem::Kind::ListingFailed:
+                return item.failure;
+            case PlanItem::Kind::Folder:
+                Print(L"\tAdding directory " + item.name + L"...\n");
+                return writer.AddFolder(item.entryName) == zip::zr::Ok ? rc::Ok : kWriteFault;
+            case PlanItem::Kind::File:
+                AddFile(item);
+                return rc::Ok;
+        }
+        return rc::Ok;
     }
 
     ResultCode Run(const std::wstring& source) {
         queue.emplace_back(source, std::wstring());
-        while (!queue.empty()) {
-            const auto [directory, prefix] = std::move(queue.front());
-            queue.pop_front();
-            if (const ResultCode result = ListDirectory(directory, prefix); Failed(result)) {
-                return result;
-            }
+        for (;;) {
+            Refill();
+            PlanItem* item = plan.Front();
+            if (item == nullptr) break;
+            if (const ResultCode result = Take(*item); Failed(result)) return result;
+            plan.PopFront();
         }
         return writer.Close() == zip::zr::Ok ? rc::Ok : rc::FileNotFound;
     }
 };
+
+ResultCode PackTree(zip::ZipWriter& writer, const std::wstring& source,
+                    const std::wstring& archivePath, bool verbose, Console& console,
+                    SleepFn sleep, const zip::ZipOptions& options) {
+    const unsigned workers = options.workers > 1 ? std::min(options.workers, kMostWorkers) : 0;
+    PackPlan plan(options.inFlightBudget);
+    PackWorkers threads(plan, workers);  // stopped and joined before the plan goes
+    const std::size_t lookahead = workers != 0 ? kLookahead : 0;
+    Walk walk{writer, archivePath, verbose, console, sleep, plan, lookahead, {}, false};
+    return walk.Run(source);
+}
 
 }  // namespace
 
@@ -103,10 +162,11 @@ ResultCode ZipDirectoryTree(const std::wstring& source, const std::wstring& arch
     zip::ZipWriter writer;
     if (Failed(zip::ZipWriter::Create(archivePath, writer, options))) return rc::InvalidHandle;
     try {
-        Walk walk{writer, archivePath, verbose, console, sleep, {}};
-        return walk.Run(source);
+        return PackTree(writer, source, archivePath, verbose, console, sleep, options);
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
+    } catch (const std::system_error&) {
+        return rc::InvalidFunction;  // a lock of the plan failed
     }
 }
 

@@ -15,6 +15,9 @@ void SleepMilliseconds(std::uint32_t milliseconds) noexcept;
 // Every folder and file below `source` (links neither followed nor added; `archivePath`
 // itself skipped) into a new archive at `archivePath`. Progress goes to `console` only when
 // `verbose`. A file that cannot be opened is tried once more after 2000 ms, then left out.
+// With `options.workers` above 1, that many threads pack files ahead of the one being written;
+// for a tree that does not change meanwhile, the archive and the progress text are those of
+// the sequential walk.
 [[nodiscard]] ResultCode ZipDirectoryTree(const std::wstring& source,
                                           const std::wstring& archivePath, bool verbose,
                                           Console& console, SleepFn sleep = SleepMilliseconds,

@@ -11,13 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "archive/zip_data_pump.h"
 #include "archive/zip_format.h"
+#include "archive/zip_prepared_file.h"
 #include "platform/fs.h"
 
 namespace qor::zip {
 namespace {
 
-constexpr std::uint32_t kBufferSize = 16384;
 constexpr std::uint32_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndRecordSize = 22;
@@ -32,7 +33,6 @@ constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kExtendedTimestamp = 0x5455;  // "UT"
 constexpr std::uint8_t kAllThreeTimes = 7;
 constexpr std::size_t kMaxEntries = 0xFFFF;
-constexpr std::uint64_t kMaxEntrySize = 0xFFFFFFFF;
 constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000;
 constexpr std::int64_t kTicksPerSecond = 10000000;
 
@@ -146,6 +146,17 @@ std::int64_t FileTimeFromSeconds(std::int64_t seconds) {
     return seconds * kTicksPerSecond + kUnixEpochAsFileTime;
 }
 
+void DescribeFile(const fs::FileInfo& info, Entry& entry) {
+    entry.dos = ToDosDateTime(info.lastWriteTime);
+    entry.modified = ToUnixSeconds(info.lastWriteTime);
+    entry.accessed = ToUnixSeconds(info.lastAccessTime);
+    entry.created = ToUnixSeconds(info.creationTime);
+    entry.externalAttributes = FileExternalAttributes(info.attributes);
+    entry.flags = kFlagDataDescriptor;  // provisional, cleared by the rewrite
+    entry.uncompressedSize = static_cast<std::uint32_t>(info.size);
+    if (entry.method == kStored) entry.compressedSize = entry.uncompressedSize;
+}
+
 }  // namespace
 
 ClockReading SystemClock() noexcept {
@@ -173,20 +184,18 @@ struct ZipWriter::State {
     std::uint64_t reserved = 0;     // room kept free for the central directory and end record
     std::vector<Entry> entries;
     ZipResult error = zr::Ok;  // latched by an output failure
-    z_stream stream{};
-    bool streamReady = false;
-    std::array<std::uint8_t, kBufferSize> input{};
-    std::array<std::uint8_t, kBufferSize> compressed{};
-
-    ~State() {
-        if (streamReady) deflateEnd(&stream);
-    }
+    Compressor compressor;
+    PumpBuffers buffers;
 
     ZipResult Write(const void* data, std::uint32_t size, ZipResult failure);
     ZipResult Rewrite(const Entry& entry);
+    ZipResult NameEntry(std::wstring_view entryName, bool folder, Entry& entry);
+    ZipResult StartEntry(Entry& entry);
+    ZipResult FinishFile(Entry& entry);
+    void Keep(Entry&& entry);
     ZipResult AddEntry(std::wstring_view entryName, const std::wstring* source);
-    ZipResult CopyStored(fs::File& source, Entry& entry);
-    ZipResult Deflate(fs::File& source, Entry& entry);
+    ZipResult AddPrepared(std::wstring_view entryName, const std::wstring& source,
+                          const PreparedFile& prepared);
     ZipResult WriteCentralDirectory();
 };
 
@@ -219,103 +228,23 @@ ZipResult ZipWriter::State::Rewrite(const Entry& entry) {
     return result;
 }
 
-ZipResult ZipWriter::State::CopyStored(fs::File& source, Entry& entry) {
-    std::uint64_t total = 0;
-    uLong crc = crc32(0, nullptr, 0);
-    for (;;) {
-        std::uint32_t read = 0;
-        if (Failed(source.Read(input.data(), kBufferSize, read))) return zr::SourceUnavailable;
-        if (read == 0) break;
-        if (total + read > kMaxEntrySize) return zr::BadArgument;
-        crc = crc32(crc, input.data(), read);
-        total += read;
-        if (const ZipResult result = Write(input.data(), read, zr::StoredWrite)) return result;
-    }
-    entry.crc = static_cast<std::uint32_t>(crc);
-    entry.compressedSize = entry.uncompressedSize = static_cast<std::uint32_t>(total);
-    return zr::Ok;
-}
-
-// One raw deflate stream; the compressor state is made once and reset for each entry.
-ZipResult ZipWriter::State::Deflate(fs::File& source, Entry& entry) {
-    if (!streamReady) {
-        if (deflateInit2(&stream, 8, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            return zr::Compressor;
-        }
-        streamReady = true;
-    } else if (deflateReset(&stream) != Z_OK) {
-        return zr::Compressor;
-    }
-    std::uint64_t total = 0;
-    std::uint64_t packed = 0;
-    uLong crc = crc32(0, nullptr, 0);
-    int flush = Z_NO_FLUSH;
-    while (flush != Z_FINISH) {
-        std::uint32_t read = 0;
-        if (Failed(source.Read(input.data(), kBufferSize, read))) return zr::SourceUnavailable;
-        if (total + read > kMaxEntrySize) return zr::BadArgument;
-        crc = crc32(crc, input.data(), read);
-        total += read;
-        flush = read == 0 ? Z_FINISH : Z_NO_FLUSH;
-        stream.next_in = input.data();
-        stream.avail_in = read;
-        do {
-            stream.next_out = compressed.data();
-            stream.avail_out = kBufferSize;
-            const int status = deflate(&stream, flush);
-            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-                return zr::Compressor;
-            }
-            const std::uint32_t produced = kBufferSize - stream.avail_out;
-            if (produced == 0) continue;
-            if (const ZipResult result = Write(compressed.data(), produced, zr::HeaderWrite)) {
-                return result;
-            }
-            packed += produced;
-        } while (stream.avail_out == 0);
-    }
-    entry.crc = static_cast<std::uint32_t>(crc);
-    entry.compressedSize = static_cast<std::uint32_t>(packed);
-    entry.uncompressedSize = static_cast<std::uint32_t>(total);
-    return zr::Ok;
-}
-
-ZipResult ZipWriter::State::AddEntry(std::wstring_view entryName, const std::wstring* source) {
+// The checks made before the source is opened, then the name and method.
+ZipResult ZipWriter::State::NameEntry(std::wstring_view entryName, bool folder, Entry& entry) {
     if (error != zr::Ok) return zr::ErrorState;
     std::wstring name(entryName);
     std::replace(name.begin(), name.end(), L'\\', L'/');
     if (name.empty()) return zr::BadArgument;
-    const bool folder = source == nullptr;
     if (folder && name.back() != L'/') name += L'/';
-    Entry entry;
     if (!EncodeEntryName(name, entry.name) || entries.size() >= kMaxEntries) {
         return zr::BadArgument;
     }
     if (entries.size() == entries.capacity()) entries.reserve(entries.size() * 2 + 16);
     entry.method = folder || IsStoredName(name) ? kStored : kDeflated;
+    return zr::Ok;
+}
 
-    fs::File file;
-    fs::FileInfo info;
-    if (folder) {
-        const ClockReading now = options.clock();
-        entry.dos = ToDosDateTime(now.local);
-        entry.modified = entry.accessed = entry.created = ToUnixSeconds(now.utc);
-        entry.externalAttributes = kFolderExternalAttributes;
-    } else {
-        if (Failed(fs::OpenForReading(*source, file)) || Failed(file.Info(info))) {
-            return zr::SourceUnavailable;
-        }
-        if (info.size > kMaxEntrySize) return zr::BadArgument;
-        entry.dos = ToDosDateTime(info.lastWriteTime);
-        entry.modified = ToUnixSeconds(info.lastWriteTime);
-        entry.accessed = ToUnixSeconds(info.lastAccessTime);
-        entry.created = ToUnixSeconds(info.creationTime);
-        entry.externalAttributes = FileExternalAttributes(info.attributes);
-        entry.flags = kFlagDataDescriptor;  // provisional, cleared by the rewrite
-        entry.uncompressedSize = static_cast<std::uint32_t>(info.size);
-        if (entry.method == kStored) entry.compressedSize = entry.uncompressedSize;
-    }
-
+// The provisional local header, when the entry as announced fits.
+ZipResult ZipWriter::State::StartEntry(Entry& entry) {
     reserved = centralSize + entry.CentralSize() + kEndRecordSize;
     const std::uint64_t expected = entry.method == kStored ? entry.compressedSize : 0;
     if (position + entry.LocalSize() + expected + reserved > options.maxArchiveSize) {
@@ -323,20 +252,76 @@ ZipResult ZipWriter::State::AddEntry(std::wstring_view entryName, const std::wst
     }
     entry.localOffset = static_cast<std::uint32_t>(position);
     const HeaderBytes header = LocalHeader(entry);
-    if (const ZipResult result = Write(header.Data(), header.Size(), zr::HeaderWrite)) {
-        return result;
-    }
-    if (!folder) {
-        const ZipResult copied =
-            entry.method == kStored ? CopyStored(file, entry) : Deflate(file, entry);
-        if (copied != zr::Ok) return copied;
-        file.Close();
-        entry.flags = entry.method == kDeflated ? kFlagMaximumCompression : 0;
-        if (const ZipResult result = Rewrite(entry)) return result;
-    }
+    return Write(header.Data(), header.Size(), zr::HeaderWrite);
+}
+
+ZipResult ZipWriter::State::FinishFile(Entry& entry) {
+    entry.flags = entry.method == kDeflated ? kFlagMaximumCompression : 0;
+    if (const ZipResult result = Rewrite(entry)) return result;
+    Keep(std::move(entry));
+    return zr::Ok;
+}
+
+void ZipWriter::State::Keep(Entry&& entry) {
     centralSize += entry.CentralSize();
     entries.push_back(std::move(entry));
-    return zr::Ok;
+}
+
+ZipResult ZipWriter::State::AddEntry(std::wstring_view entryName, const std::wstring* source) {
+    const bool folder = source == nullptr;
+    Entry entry;
+    if (const ZipResult result = NameEntry(entryName, folder, entry)) return result;
+    if (folder) {
+        const ClockReading now = options.clock();
+        entry.dos = ToDosDateTime(now.local);
+        entry.modified = entry.accessed = entry.created = ToUnixSeconds(now.utc);
+        entry.externalAttributes = kFolderExternalAttributes;
+        if (const ZipResult result = StartEntry(entry)) return result;
+        Keep(std::move(entry));
+        return zr::Ok;
+    }
+    fs::File file;
+    fs::FileInfo info;
+    if (Failed(fs::OpenForReading(*source, file)) || Failed(file.Info(info))) {
+        return zr::SourceUnavailable;
+    }
+    if (info.size > kMaxEntrySize) return zr::BadArgument;
+    DescribeFile(info, entry);
+    if (const ZipResult result = StartEntry(entry)) return result;
+    const bool stored = entry.method == kStored;
+    const auto write = [this, stored](const std::uint8_t* data, std::uint32_t size) {
+        return Write(data, size, stored ? zr::StoredWrite : zr::HeaderWrite);
+    };
+    PumpTotals totals;
+    const ZipResult copied = stored ? PumpStored(file, buffers, totals, write)
+                                    : PumpDeflated(file, compressor, buffers, totals, write);
+    if (copied != zr::Ok) return copied;
+    file.Close();
+    entry.crc = totals.crc;
+    entry.compressedSize = static_cast<std::uint32_t>(totals.packed);
+    entry.uncompressedSize = static_cast<std::uint32_t>(totals.read);
+    return FinishFile(entry);
+}
+
+// The same writes as AddEntry would make, so the archive limit and output failures cut them
+// where they would cut AddEntry's; AddEntry itself when the data was not made cleanly.
+ZipResult ZipWriter::State::AddPrepared(std::wstring_view entryName, const std::wstring& source,
+                                        const PreparedFile& prepared) {
+    if (!prepared.complete) return AddEntry(entryName, &source);
+    Entry entry;
+    if (const ZipResult result = NameEntry(entryName, false, entry)) return result;
+    if (entry.method != kDeflated) return AddEntry(entryName, &source);
+    DescribeFile(prepared.info, entry);
+    if (const ZipResult result = StartEntry(entry)) return result;
+    const std::uint8_t* data = prepared.data.data();
+    for (const std::uint32_t size : prepared.pieces) {
+        if (const ZipResult result = Write(data, size, zr::HeaderWrite)) return result;
+        data += size;
+    }
+    entry.crc = prepared.crc;
+    entry.compressedSize = static_cast<std::uint32_t>(prepared.data.size());
+    entry.uncompressedSize = static_cast<std::uint32_t>(prepared.size);
+    return FinishFile(entry);
 }
 
 ZipResult ZipWriter::State::WriteCentralDirectory() {
@@ -378,6 +363,17 @@ ZipResult ZipWriter::AddFile(std::wstring_view entryName, const std::wstring& so
         return state_->AddEntry(entryName, &sourcePath);
     } catch (const std::bad_alloc&) {
         return zr::HeaderWrite;  // no room to keep the entry's central record
+    }
+}
+
+ZipResult ZipWriter::AddPrepared(std::wstring_view entryName, const std::wstring& sourcePath,
+                                 const PreparedFile& prepared) noexcept {
+    if (closed_) return zr::Closed;
+    if (!state_) return zr::NoOutput;
+    try {
+        return state_->AddPrepared(entryName, sourcePath, prepared);
+    } catch (const std::bad_alloc&) {
+        return zr::HeaderWrite;
     }
 }
 

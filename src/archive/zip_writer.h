@@ -36,7 +36,13 @@ ClockReading SystemClock() noexcept;
 struct ZipOptions {
     Clock clock = SystemClock;                  // folder entry times
     std::uint32_t maxArchiveSize = 0xFFFFFFFF;  // the format's limit
+    // For ZipDirectoryTree: threads that pack files ahead of the writer (0 or 1: none), and
+    // the most packed data they may hold at once.
+    unsigned workers = 0;
+    std::uint64_t inFlightBudget = 64ull << 20;
 };
+
+struct PreparedFile;
 
 class ZipWriter {
 public:
@@ -53,6 +59,10 @@ public:
     // Backslashes in entry names become "/".
     [[nodiscard]] ZipResult AddFile(std::wstring_view entryName,
                                     const std::wstring& sourcePath) noexcept;
+    // As AddFile, from what PrepareFile made of the same entry and source.
+    [[nodiscard]] ZipResult AddPrepared(std::wstring_view entryName,
+                                        const std::wstring& sourcePath,
+                                        const PreparedFile& prepared) noexcept;
     [[nodiscard]] ZipResult AddFolder(std::wstring_view entryName) noexcept;
     // Central directory and end record; the output is closed whatever the result.
     [[nodiscard]] ZipResult Close() noexcept;

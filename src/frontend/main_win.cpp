@@ -13,6 +13,7 @@
 #include "frontend/shell_win.h"
 #include "maintenance/inf_repair_win.h"
 #include "maintenance/service_stoppable.h"
+#include "platform/os_version.h"
 #include "platform/platform_start.h"
 
 namespace {
@@ -26,7 +27,10 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
             qor::MakeFsRedirection(),
             qor::ProductCollectors(console, log),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
-                return qor::ZipDirectoryTree(source, archive, verbose, console);
+                qor::zip::ZipOptions options;
+                options.workers = qor::GetOsVersionRecord().numberOfProcessors;
+                return qor::ZipDirectoryTree(source, archive, verbose, console,
+                                             qor::SleepMilliseconds, options);
             },
             qor::SteadyMilliseconds(),
         });

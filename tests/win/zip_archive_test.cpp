@@ -9,6 +9,7 @@
 #include "archive/zip_directory_tree.h"
 #include "platform/dir_enum.h"
 #include "platform/fs.h"
+#include "unit/archive/zip_parallel_support.h"
 #include "unit/archive/zip_test_support.h"
 #include "unit/fakes/fake_console.h"
 
@@ -145,6 +146,23 @@ TEST_F(ZipTreeWin, AFileReleasedWithinTheWaitIsAdded) {
     const ParsedArchive parsed = Parse();
     ASSERT_EQ(parsed.entries.size(), 1u);
     EXPECT_EQ(parsed.entries[0].Content(), "released");
+}
+
+// Workers meet the sharing violation first; the writer still retries it at its turn.
+TEST_F(ZipTreeWin, ALockedFileInAParallelPackIsRetriedAtItsTurn) {
+    for (unsigned i = 0; i < 30; ++i) {
+        const auto name = source / ("d" + std::to_string(i % 3)) / ("f" + std::to_string(i));
+        test::WriteBytes(name, std::string(i * 5000, static_cast<char>('a' + i % 7)));
+    }
+    test::WriteBytes(source / "d1" / "busy.log", "busy");
+    const HANDLE held = HoldLocked((source / "d1" / "busy.log").wstring());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    test::PackTree(source, archive, 0);  // access times as after any read
+    const test::PackRun sequential = test::PackTree(source, archive, 0);
+    test::ExpectSameRun(sequential, test::PackTree(source, archive, 2), "2 workers");
+    CloseHandle(held);
+    EXPECT_NE(sequential.transcript.find(L"busy.log...locked, retrying...failed.\n"),
+              std::wstring::npos);
 }
 
 // Inside the tree the archive, held unshared, would otherwise be "locked".
