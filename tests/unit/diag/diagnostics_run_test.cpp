@@ -137,10 +137,7 @@ TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
 
 std::string Utf16(const std::string& ascii) {
     std::string out;
-    for (const char c : ascii) {
-        out += c;
-        out += '\0';
-    }
+    for (const char c : ascii) out += {c, '\0'};
     return out;
 }
 

@@ -200,9 +200,7 @@ TEST(OsAdapters, RouteAndVpnFlags) {
 }
 
 TEST(OsAdapters, AdapterQueryGrowsItsBufferTenCallsAtMost) {
-    const struct {
-        std::vector<std::uint32_t> answers; ResultCode code; std::size_t calls;
-    } cases[] = {
+    const struct { std::vector<std::uint32_t> answers; ResultCode code; std::size_t calls; } cases[] = {
         {{}, rc::Ok, 1},
         {{111, 87, 1}, rc::Ok, 4},
         {std::vector<std::uint32_t>(9, 111), rc::Ok, 10},

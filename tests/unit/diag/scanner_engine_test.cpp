@@ -57,9 +57,7 @@ TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
 
 TEST(ScannerEngineRecord, TimesThatCannotBeConvertedFailAndLeaveTheLineAlone) {
     constexpr std::uint64_t k1970 = 116'444'736'000'000'000;
-    const struct {
-        std::uint64_t time; std::int64_t bias; ResultCode clockCode; ResultCode expected;
-    } cases[] = {
+    const struct { std::uint64_t time; std::int64_t bias; ResultCode clockCode, expected; } cases[] = {
         {k1970 - 1, 0, rc::Ok, rc::TimeBefore1970},
         {~std::uint64_t{0}, 0, rc::Ok, rc::TimeBefore1970},            // "no time"
         {std::uint64_t{1} << 63, 0, rc::Ok, rc::TimeBefore1970},

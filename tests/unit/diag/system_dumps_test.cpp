@@ -50,10 +50,7 @@ public:
 };
 
 struct FakeVolume {
-    std::wstring name;
-    std::uint32_t deviceError = 0;
-    std::wstring device;
-    std::vector<std::wstring> paths;
+    std::wstring name; std::uint32_t deviceError = 0; std::wstring device; std::vector<std::wstring> paths;
 };
 
 class FakeVolumes final : public VolumeSource {
@@ -354,8 +351,7 @@ TEST(ProcessList, EachFieldHasItsOwnFailureValue) {
     const std::wstring u = L"<unknown>";
     const std::wstring module = *kAllNames.moduleFile, image = *kAllNames.imageFile;
     struct Case {
-        const char* name; FakeProcess process; bool imageFileName, fullImageName;
-        std::vector<std::wstring> fields;
+        const char* name; FakeProcess process; bool imageFileName, fullImageName; std::vector<std::wstring> fields;
     } cases[] = {
         {"cannot be opened", {false, {}, {}, {}, {}, {}}, true, true, {u, u, u, u, u}},
         {"every query fails", {true, {}, {}, {}, {}, {}}, true, true, {u, u, L"", L"", L""}},
@@ -463,9 +459,7 @@ TEST(ConnectionTable, AddressTexts) {
 TEST(ConnectionTable, RecordsOfEachTable) {
     const V6 loopback = Groups({0, 0, 0, 0, 0, 0, 0, 1});
     const V6 link = Groups({0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456});
-    const struct {
-        const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text;
-    } cases[] = {
+    const struct { const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text; } cases[] = {
         {"state 0 and above 12 left out", ConnectionTable::Tcp4,
          TableBuilder()
              .Dword(0).V4(10, 0, 0, 1).Port(1).V4(10, 0, 0, 2).Port(2).Dword(7)

@@ -56,10 +56,6 @@ struct FakeRepairSystem final : InfRepairSystem {
 // The suite on a 32-bit Windows XP, ready to be repaired.
 struct RepairBench {
     RepairBench() {
-        os.filled = true;
-        os.majorVersion = 5;
-        os.minorVersion = 1;
-        os.productType = 1;
         sources.InstallSuite(L"C:\\PF\\QOR");
         for (const wchar_t* name : {L"qorfw_m.inf", L"qorfwfd.inf", L"qorfwfd.cat", L"qorfwdx.dll",
                                     L"qorfwdx.sys"}) {
@@ -81,7 +77,7 @@ struct RepairBench {
     }
 
     test::FakeConsole console;
-    OsVersionRecord os;
+    OsVersionRecord os{.filled = true, .majorVersion = 5, .minorVersion = 1, .productType = 1};
     test::FakeInstallSources sources;
     ProductInstallation installation{sources};
     test::FakeRegistry reader;
@@ -94,11 +90,8 @@ struct RepairBench {
 // checked byte for byte end to end (test_inf_repair.py); here how the other outcomes end it.
 TEST(InfRepair, EachOutcomeEndsTheRunWithItsCode) {
     struct Case {
-        const char* what;
-        std::function<void(RepairBench&)> arrange;
-        ResultCode result;
-        std::wstring lastLines;
-        int starts;
+        const char* what; std::function<void(RepairBench&)> arrange; ResultCode result;
+        std::wstring lastLines; int starts;
     } cases[] = {
         {"exit code one, ordering fails",
          [](RepairBench& t) {
@@ -176,10 +169,7 @@ protected:
 TEST_F(NdisInstallerTest, EachOutcomeGivesVerdictResultAndRebootFlag) {
     const std::wstring kOk = L"NDIS operation OK. ", kError = L"Process terminated with an error. ";
     struct Case {
-        test::FakeProgramStarter::Script script;
-        ResultCode result;
-        std::uint32_t reboot;
-        std::wstring verdict;
+        test::FakeProgramStarter::Script script; ResultCode result; std::uint32_t reboot; std::wstring verdict;
     } cases[] = {
         {{.exitStatus = 0}, 0, 0, kOk},
         {{.exitStatus = 0x60018D39u}, 0, 1, kOk},

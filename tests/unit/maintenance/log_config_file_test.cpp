@@ -164,13 +164,8 @@ struct LogFolder {
 // The menu's switches, a missing file or key and the stop before the next file are checked
 // byte for byte end to end (test_debug_logging.py); here the other sections and files.
 TEST(SetDebugLogging, ApplicationFilesChangeTheDriverFileStaysFailuresStopAtTheFile) {
-    struct Case {
-        const char* what;
-        Files files;
-        bool driver;
-        ResultCode code;
-        Files after;  // every file's bytes afterwards
-    };
+    // `after`: every file's bytes afterwards.
+    struct Case { const char* what; Files files; bool driver; ResultCode code; Files after; };
     const std::string privDebug = "[root]\r\nSeverity = DEBUG\r\n";
     const std::string pubDebug = "; public\r\n[root]\r\nAppender = file ;main\r\nSeverity = DEBUG\r\n";
     const Case cases[] = {

@@ -16,13 +16,8 @@ namespace {
 using Value = test::FakeDriverRegistry::Value;
 
 OsVersionRecord Os(ProcessorClass processor, std::uint32_t major, std::uint32_t minor) {
-    OsVersionRecord os;
-    os.filled = true;
-    os.majorVersion = major;
-    os.minorVersion = minor;
-    os.processorClass = processor;
-    os.productType = 1;
-    return os;
+    return {.filled = true, .majorVersion = major, .minorVersion = minor, .processorClass = processor,
+            .productType = 1};
 }
 
 std::vector<std::uint8_t> Le32s(const std::vector<std::uint32_t>& words) {
@@ -175,12 +170,7 @@ TEST_F(TdiOrderTest, MissingDriversAndFailedOpensOrWrites) {
 
 // The tables of XP and Server 2003, x86 and x64, order the drivers in test_inf_repair.py.
 TEST(DriverOrderTable, ChosenByProcessorAndVersion) {
-    struct Case {
-        OsVersionRecord os;
-        std::size_t rows;
-        const wchar_t* third;
-        const wchar_t* fourth;
-    } cases[] = {
+    struct Case { OsVersionRecord os; std::size_t rows; const wchar_t *third, *fourth; } cases[] = {
         {Os(ProcessorClass::Amd64, 6, 0), 10, L"QorFwFd", L"tdx"},
         {Os(ProcessorClass::X86, 6, 2), 10, L"QorWfpX", L"QorFwFd"},
         {Os(ProcessorClass::Amd64, 10, 0), 10, L"QorWfpA", L"QorFwFd"},

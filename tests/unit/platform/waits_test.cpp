@@ -245,10 +245,7 @@ struct ScriptedChild final : ChildWaitOps {
 // That the child's own exit code is ignored is checked on a real child (win/process_launch_test).
 TEST(PollChildExit, EndsOnExitOrFailedQueryAndStillRunningAfterTenSleepsIsSuccess) {
     const struct {
-        std::vector<ScriptedChild::Answer> answers;
-        ResultCode expected;
-        std::size_t queries;
-        Sleeps slept;
+        std::vector<ScriptedChild::Answer> answers; ResultCode expected; std::size_t queries; Sleeps slept;
     } cases[] = {
         {{{0, kStillActive}, {0, kStillActive}, {0, 0}}, 0, 3, {500, 500}},
         {{{rc::FileNotFound, 0}}, rc::FileNotFound, 1, {}},
