@@ -13,7 +13,10 @@
 namespace qor {
 namespace {
 
-struct Request { std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize; };
+struct Request {
+    std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize;
+    bool operator==(const Request&) const = default;
+};
 
 // Fills `output` (outputSize bytes) and says how many bytes it returned.
 using Answer = std::function<ResultCode(const Request&, std::uint8_t* output,
@@ -119,10 +122,7 @@ TEST(FirewallDriverQuery, TextIsTakenOnlyFromReturnedBytes) {
         EXPECT_EQ(q.text, c.text);
         EXPECT_EQ(q.driver.started, std::vector<std::wstring>{L"QorWfpA"});
         EXPECT_EQ(q.driver.opened, std::vector<std::wstring>{L"\\\\.\\QorTdi"});
-        ASSERT_EQ(q.driver.requests.size(), 1u);
-        EXPECT_EQ(q.driver.requests[0].code, 0x83002108u);
-        EXPECT_EQ(q.driver.requests[0].input, (std::vector<std::uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
-        EXPECT_EQ(q.driver.requests[0].outputSize, 2048u);
+        EXPECT_EQ(q.driver.requests, (std::vector<Request>{{0x83002108u, {8, 7, 6, 5, 4, 3, 2, 1}, 2048}}));
         EXPECT_EQ(q.driver.openChannels, 0);
     }
 }

@@ -405,24 +405,11 @@ using V6 = std::array<std::uint8_t, 16>;
 // A table as the IP helper lays it out: the row count, then the rows.
 class TableBuilder {
 public:
-    TableBuilder& Dword(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    TableBuilder& V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-        bytes_.insert(bytes_.end(), {a, b, c, d});
-        return *this;
-    }
-    TableBuilder& Addr6(const V6& v) {
-        bytes_.insert(bytes_.end(), v.begin(), v.end());
-        return *this;
-    }
+    TableBuilder& Dword(std::uint32_t v) { return Put({Byte(v), Byte(v >> 8), Byte(v >> 16), Byte(v >> 24)}); }
+    TableBuilder& V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) { return Put({a, b, c, d}); }
+    TableBuilder& Addr6(const V6& v) { return Put(v); }
     // The low 16 bits of the field in network order, the rest left as the system may.
-    TableBuilder& Port(std::uint16_t port) {
-        bytes_.insert(bytes_.end(), {static_cast<std::uint8_t>(port >> 8),
-                                     static_cast<std::uint8_t>(port), 0xAB, 0xCD});
-        return *this;
-    }
+    TableBuilder& Port(std::uint16_t port) { return Put({Byte(port >> 8), Byte(port), 0xAB, 0xCD}); }
     Bytes Table(std::uint32_t rows) const {
         Bytes table = TableBuilder().Dword(rows).bytes_;
         table.insert(table.end(), bytes_.begin(), bytes_.end());
@@ -430,6 +417,12 @@ public:
     }
 
 private:
+    static std::uint8_t Byte(std::uint32_t v) { return static_cast<std::uint8_t>(v); }
+    template <typename Range> TableBuilder& Put(const Range& bytes) {
+        bytes_.insert(bytes_.end(), std::begin(bytes), std::end(bytes));
+        return *this;
+    }
+    TableBuilder& Put(std::initializer_list<std::uint8_t> bytes) { return Put<decltype(bytes)>(bytes); }
     Bytes bytes_;
 };
 

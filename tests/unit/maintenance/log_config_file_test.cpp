@@ -35,9 +35,6 @@ TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
         {"lone CR ends a line, indent skipped", L"[s]\r \t\vk\t=  v  ;  c  \r",
          L"[s]\r\nk = v ;  c  \r\n"},
         {"header comment goes before the header", L"; top\n[s] ;about s\nk=", L"; top\r\n;about s\r\n[s]\r\nk = \r\n"},
-        {"malformed lines dropped",
-         L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2",
-         L"[s]\r\n\r\n[u]\r\ne = 1\r\n"},
         {"quotes and escapes kept raw", L"[s]\nq = \"x;y\";c\nr = \"say \\\"hi\\\"\" next",
          L"[s]\r\nq = \"x;y\" ;c\r\nr = \"say \\\"hi\\\"\" next\r\n"},
         {"comment after the last entry is lost", L"[s]\nk=v\n;tail", L"[s]\r\nk = v\r\n"},
@@ -48,7 +45,7 @@ TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
     for (const TextCase& c : cases) EXPECT_EQ(Resaved(c.in), c.out) << c.what;
 }
 
-TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
+TEST(LogConfigFile, MalformedLinesAreDroppedAndListedWithTheirCodes) {
     LogConfigFile file;
     file.Parse(L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2");
     std::vector<std::pair<std::uint64_t, ResultCode>> errors;
@@ -58,6 +55,7 @@ TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
         {5, logcfg::SyntaxError},         {6, logcfg::DuplicateSection},
         {8, logcfg::NoClosingBracket},    {12, logcfg::DuplicateEntry}};
     EXPECT_EQ(errors, expected);
+    EXPECT_EQ(file.Text(), L"[s]\r\n\r\n[u]\r\ne = 1\r\n");
 }
 
 TEST(LogConfigFile, SetValueKeepsTheInlineComment) {

@@ -22,9 +22,8 @@ OsVersionRecord Os(ProcessorClass processor, std::uint32_t major, std::uint32_t 
 
 std::vector<std::uint8_t> Le32s(const std::vector<std::uint32_t>& words) {
     std::vector<std::uint8_t> bytes;
-    for (const std::uint32_t w : words) {
+    for (const std::uint32_t w : words)
         for (int s = 0; s < 32; s += 8) bytes.push_back(static_cast<std::uint8_t>(w >> s));
-    }
     return bytes;
 }
 

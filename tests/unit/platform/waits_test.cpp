@@ -168,9 +168,8 @@ TEST(StartServiceAndWait, StallIsCountedFromTheLastCheckPointChange) {
     const Result result = StartQorTdi(stuck);
     ASSERT_EQ(result.Code(), rc::ServiceStartStalled);
     EXPECT_EQ(stuck.Elapsed(), 180000u + 83100u);
-    ASSERT_EQ(result.Record()->Values().size(), 4u);
-    EXPECT_EQ(result.Record()->Values()[1].second, L"3");
-    EXPECT_EQ(result.Record()->Values()[3].second, L"83100");
+    EXPECT_EQ(result.Record()->Values(), (Values{{L"%NAME%", L"QorTdi"}, {L"%CHECK_POINT%", L"3"},
+                                                 {L"%WAIT_HINT%", L"3000"}, {L"%WAIT_TIME%", L"83100"}}));
 }
 
 TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
