@@ -193,18 +193,12 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
 // Records each start; the commands listed in `failing` fail.
 class RecordingLauncher final : public CommandLauncher {
 public:
-    ResultCode Detached(const std::wstring& commandLine) noexcept override {
-        return Record(L"detached", commandLine);
+    ResultCode Detached(const std::wstring& line) noexcept override { return Record(L"detached", line); }
+    ResultCode AndWait(const std::wstring& line) noexcept override { return Record(L"wait", line); }
+    ResultCode Capture(const std::wstring& line, const std::wstring& output) noexcept override {
+        return Record(L"capture", line + L" => " + output);
     }
-    ResultCode AndWait(const std::wstring& commandLine) noexcept override {
-        return Record(L"wait", commandLine);
-    }
-    ResultCode Capture(const std::wstring& commandLine,
-                       const std::wstring& outputPath) noexcept override {
-        return Record(L"capture", commandLine + L" => " + outputPath);
-    }
-    std::vector<std::wstring> started;
-    std::vector<std::wstring> failing;
+    std::vector<std::wstring> started, failing;
 
 private:
     ResultCode Record(const std::wstring& how, const std::wstring& what) {

@@ -48,8 +48,7 @@ AdapterRow Lan(std::uint8_t third = 1) {
     row.ifIndex = 2;
     row.physicalAddress = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
     row.unicast = {IpAddress::V4(192, 168, third, 10)};
-    row.prefixes = {{IpAddress::V4(10, 0, 0, 0), 8},
-                    {IpAddress::V4(192, 168, third, 0), 24},
+    row.prefixes = {{IpAddress::V4(10, 0, 0, 0), 8}, {IpAddress::V4(192, 168, third, 0), 24},
                     {IpAddress::V4(192, 168, third, 10), 32}};
     return row;
 }
@@ -149,9 +148,7 @@ TEST(AdapterText, ShowsFlagsAndAddressesAsTheFirewallSeesThem) {
               L"System GUID:{00000000-1111-2222-3333-444455556666}\n"
               L"Flags: {Active, Dial-up, }\nMAC Address:\nIP Address:\n"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(AdapterText(MakeAdapterRecord(c.row, 2, 0), Os(6, 1)), c.text);
-    }
+    for (const auto& c : cases) EXPECT_EQ(AdapterText(MakeAdapterRecord(c.row, 2, 0), Os(6, 1)), c.text);
 }
 
 TEST(AdapterText, FlagWordsInTheirPrintedOrderAndNoNameBeforeXp) {

@@ -202,11 +202,9 @@ TEST(SystemInformation, ComputerName) {
         FakeAccounts accounts;
         if (c.cluster) accounts.environment[L"_CLUSTER_NETWORK_NAME_"] = c.cluster;
         if (c.computer) accounts.environment[L"COMPUTERNAME"] = c.computer;
-        auto set = [&](const wchar_t* value, const wchar_t* data) {
-            if (data) accounts.registry.Set(RegistryRoot::LocalMachine, kNameKey, value, data);
-        };
-        set(L"ActiveComputerName", c.active);
-        set(L"ComputerName", c.registered);
+        test::FakeRegistry& registry = accounts.registry;
+        if (c.active) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ActiveComputerName", c.active);
+        if (c.registered) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ComputerName", c.registered);
         if (c.code == rc::Ok) accounts.registry.AddKey(RegistryRoot::LocalMachine, kNameKey);
         std::wstring name;
         EXPECT_EQ(LookupComputerName(accounts, name), c.code);
@@ -230,6 +228,7 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
         {"device query fails", {noDevice, kUnmounted}, kErrorNoMoreFiles, 0,
          L"QueryDosDeviceW failed with error code 2\n"},
         {"search fails", {kUnmounted}, 21, 1, L"FindNextVolumeW failed with error code 21\n"},
+        {"no volume at all", {}, kErrorNoMoreFiles, 0, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,19 +237,15 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
         volumes.endError = c.endError;
         test::FakeConsole console;
         std::wstring text;
-        ASSERT_EQ(DumpVolumes(volumes, console, text), rc::Ok);
+        ASSERT_EQ(DumpVolumes(volumes, console, text), c.volumes.empty() ? rc::VolumeSearchFailed : rc::Ok);
         int blocks = 0;
         for (std::size_t at = 0; (at = text.find(L"Found", at)) != std::wstring::npos; ++at) ++blocks;
         EXPECT_EQ(blocks, c.blocks);
         EXPECT_EQ(console.output, c.message);
     }
-    FakeVolumes none;
-    test::FakeConsole console;
-    std::wstring text;
-    EXPECT_EQ(DumpVolumes(none, console, text), rc::VolumeSearchFailed);
 }
 
-TEST(SystemInformation, MountPathListGrowsBoundedly) {
+TEST(SystemInformation, MountPathListGrowsBoundedlyAndStopsAtItsEnd) {
     FakeVolume many = kTwoPaths;
     for (int i = 0; i < 40; ++i) many.paths.push_back(L"E:\\mount\\" + std::to_wstring(i) + L"\\");
     FakeVolumes volumes;
@@ -269,9 +264,8 @@ TEST(SystemInformation, MountPathListGrowsBoundedly) {
     ASSERT_EQ(AppendVolumePaths(volumes, many.name, none), rc::Ok);
     EXPECT_EQ(none, L"");
     EXPECT_EQ(volumes.pathBuffers.size(), static_cast<std::size_t>(kMaxVolumePathReads));
-}
 
-TEST(SystemInformation, StringListStopsAtItsEnd) {
+    // The list stops at its end even without its last terminators.
     const wchar_t unterminated[] = {L'C', L':', L'\0', L'D', L':'};
     EXPECT_EQ(SplitStringList(unterminated, 5), (std::vector<std::wstring>{L"C:", L"D:"}));
     const wchar_t empty[] = {L'\0', L'X', L'\0'};

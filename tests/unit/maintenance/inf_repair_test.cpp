@@ -77,7 +77,7 @@ struct RepairBench {
     }
 
     test::FakeConsole console;
-    OsVersionRecord os{.filled = true, .majorVersion = 5, .minorVersion = 1, .productType = 1};
+    OsVersionRecord os{.filled = true, .majorVersion = 5, .minorVersion = 1, .productType = 1, .displayName = {}};
     test::FakeInstallSources sources;
     ProductInstallation installation{sources};
     test::FakeRegistry reader;
@@ -136,12 +136,9 @@ TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
         fresh.refuseReparseOption = true;
         b.SetDevicePath(c.devicePath);
         EXPECT_EQ(RemoveInfCaches(fresh, b.reader), 0) << c.devicePath.size();
-        std::vector<std::wstring> expectedCalls;
-        for (const std::wstring& path : c.deleted) {
-            expectedCalls.push_back(path + L" +reparse");
-            expectedCalls.push_back(path);
-        }
-        EXPECT_EQ(fresh.deleteCalls, expectedCalls);
+        std::vector<std::wstring> calls;
+        for (const std::wstring& path : c.deleted) calls.insert(calls.end(), {path + L" +reparse", path});
+        EXPECT_EQ(fresh.deleteCalls, calls);
         EXPECT_EQ(fresh.files.empty(), c.deleted.front() == L"C:\\A\\INFCACHE.1");
     }
     // A failure stops the step; what was deleted stays deleted.

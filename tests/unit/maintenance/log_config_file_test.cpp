@@ -182,9 +182,7 @@ TEST(SetDebugLogging, ApplicationFilesChangeTheDriverFileStaysFailuresStopAtTheF
         EXPECT_EQ(SetDebugLogging(folder.installation, severity::Debug, c.driver), c.code) << c.what;
         for (const auto& [name, bytes] : c.after) EXPECT_EQ(folder.Read(name.c_str()), bytes) << c.what;
     }
-}
-
-TEST(SeverityName, AnyOtherLevelIsInfo) {
+    // Any other level is written as INFO.
     EXPECT_EQ(SeverityName(-1), L"INFO");
     EXPECT_EQ(SeverityName(12345), L"INFO");
 }

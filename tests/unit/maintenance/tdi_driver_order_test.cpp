@@ -17,7 +17,7 @@ using Value = test::FakeDriverRegistry::Value;
 
 OsVersionRecord Os(ProcessorClass processor, std::uint32_t major, std::uint32_t minor) {
     return {.filled = true, .majorVersion = major, .minorVersion = minor, .processorClass = processor,
-            .productType = 1};
+            .productType = 1, .displayName = {}};
 }
 
 std::vector<std::uint8_t> Le32s(const std::vector<std::uint32_t>& words) {
@@ -29,9 +29,7 @@ std::vector<std::uint8_t> Le32s(const std::vector<std::uint32_t>& words) {
 
 class TdiOrderTest : public ::testing::Test {
 protected:
-    static std::wstring Key(const std::wstring& service) {
-        return std::wstring(kServicesKey) + L"\\" + service;
-    }
+    static std::wstring Key(const std::wstring& service) { return std::wstring(kServicesKey) + L"\\" + service; }
     void Install(const std::wstring& service, std::optional<std::uint32_t> tag,
                  const std::wstring& group = kTdiGroup) {
         registry.AddKey(Key(service));
@@ -66,9 +64,8 @@ protected:
 // The drivers pulled in front of the anchor are checked end to end (test_inf_repair.py).
 TEST_F(TdiOrderTest, ListAlreadyInOrderIsNotWritten) {
     for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"Tcpip6", 8u}, {L"QorFwFd", 88u},
-                             {L"QorTdiX", 86u}, {L"NetBT", 87u}}) {
+                             {L"QorTdiX", 86u}, {L"NetBT", 87u}})
         Install(name, tag);
-    }
     SetList({3, 8, 88, 86, 87});
     ASSERT_EQ(Order(), 0);
     EXPECT_FALSE(changed);
@@ -98,9 +95,7 @@ TEST_F(TdiOrderTest, ServicesWithoutTagGetTheirFixedTagOrANewOne) {
 }
 
 TEST_F(TdiOrderTest, ListIsReadByItsSizeAndWrittenWithItsTrueCount) {
-    for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"QorTdiX", 86u}, {L"NetBT", 87u}}) {
-        Install(name, tag);
-    }
+    for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"QorTdiX", 86u}, {L"NetBT", 87u}}) Install(name, tag);
     for (const std::uint32_t count : {1u, 9u, 0xFFFFFFFFu}) {
         SetList({3, 87, 86}, count);
         ASSERT_EQ(Order(), 0) << count;

@@ -49,10 +49,8 @@ TEST(BuildOsDisplayName, DecisionTable) {
         {5, 2, kWs, 0x2000, kAmd64, MSW L" Storage Server 2003"},
         {5, 2, kServer, 0x2002, kX86, MSW L" Server 2003 Enterprise Edition"},
         {5, 2, kWs, 0x0080, kX86, MSW L" Server 2003"},
-        {5, 2, kServer, 0x0082, kIa64,
-         MSW L" Server 2003 Datacenter Edition for Itanium-based Systems"},
-        {5, 2, kServer, 0x0002, kIa64,
-         MSW L" Server 2003 Enterprise Edition for Itanium-based Systems"},
+        {5, 2, kServer, 0x0082, kIa64, MSW L" Server 2003 Datacenter Edition for Itanium-based Systems"},
+        {5, 2, kServer, 0x0002, kIa64, MSW L" Server 2003 Enterprise Edition for Itanium-based Systems"},
         {5, 2, kServer, 0x4400, kIa64, MSW L" Server 2003"},
         {5, 2, kServer, 0x0082, kAmd64, MSW L" Server 2003 Datacenter x64 Edition"},
         {5, 2, kServer, 0x0002, kAmd64, MSW L" Server 2003 Enterprise x64 Edition"},
@@ -187,7 +185,8 @@ TEST(OsVersionRecord, Predicates) {
     };
     for (const auto& row : rows) {
         OsVersionRecord record{.majorVersion = row.major, .minorVersion = row.minor,
-                               .processorClass = row.processor, .productType = row.productType};
+                               .processorClass = row.processor, .productType = row.productType,
+                               .displayName = {}};
         const auto answers = [&record] {
             std::string bits;
             for (bool b : {record.IsWindowsXp(), record.IsXpOrLater(), record.IsServer2003Family(),
