@@ -114,18 +114,15 @@ TEST(DiagnosticsRun, RunLogHasEveryPrintedStepInOrderWithCodeAndTime) {
         << log;
 }
 
-// The kept report itself is checked end to end.
-TEST(DiagnosticsRun, ReportOnlyMakesNoArchiveSilently) {
+// A report alone is made silently without an archive; the kept report is checked end to end.
+TEST(DiagnosticsRun, ReportOnlyZipFailureAndNoTemporaryFolder) {
     RunHarness h;
     std::wstring report;
     ASSERT_EQ(h.Make()->Run(report, ReportOnly).Code(), 0);
     EXPECT_TRUE(h.console.output.empty());
     EXPECT_TRUE(h.zipped.empty());
-}
 
-TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
-    RunHarness h;
-    h.zipCode = rc::FileNotFound;
+    h.zipCode = rc::FileNotFound;  // the archive's failure is the run's result
     std::wstring package = L"untouched";
     EXPECT_EQ(h.Make()->Run(package, 0).Code(), rc::FileNotFound);
     EXPECT_EQ(package, L"untouched");
@@ -137,10 +134,7 @@ TEST(DiagnosticsRun, ZipFailureIsTheRunsResultAndNoTemporaryFolderStopsIt) {
 
 std::string Utf16(const std::string& ascii) {
     std::string out;
-    for (const char c : ascii) {
-        out += c;
-        out += '\0';
-    }
+    for (const char c : ascii) out += {c, '\0'};
     return out;
 }
 
@@ -199,18 +193,12 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
 // Records each start; the commands listed in `failing` fail.
 class RecordingLauncher final : public CommandLauncher {
 public:
-    ResultCode Detached(const std::wstring& commandLine) noexcept override {
-        return Record(L"detached", commandLine);
+    ResultCode Detached(const std::wstring& line) noexcept override { return Record(L"detached", line); }
+    ResultCode AndWait(const std::wstring& line) noexcept override { return Record(L"wait", line); }
+    ResultCode Capture(const std::wstring& line, const std::wstring& output) noexcept override {
+        return Record(L"capture", line + L" => " + output);
     }
-    ResultCode AndWait(const std::wstring& commandLine) noexcept override {
-        return Record(L"wait", commandLine);
-    }
-    ResultCode Capture(const std::wstring& commandLine,
-                       const std::wstring& outputPath) noexcept override {
-        return Record(L"capture", commandLine + L" => " + outputPath);
-    }
-    std::vector<std::wstring> started;
-    std::vector<std::wstring> failing;
+    std::vector<std::wstring> started, failing;
 
 private:
     ResultCode Record(const std::wstring& how, const std::wstring& what) {
@@ -235,21 +223,17 @@ TEST(RegistryExports, FileNamesByViewAndQuotedPaths) {
     EXPECT_EQ(DumpRegistryProduct(target, false), 0);
     EXPECT_EQ(DumpRegistryProduct(target, true), 0);
     EXPECT_EQ(DumpRegistryControlSet(target), 0);
-    const std::wstring uninstall =
-        L"\" \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\"";
+    const auto exported = [](const wchar_t* file, const wchar_t* key) {
+        return L"detached: regedit.exe /e:a \"C:\\W x\\" + std::wstring(file) + L"\" \"HKEY_LOCAL_MACHINE\\" +
+               key + L"\"";
+    };
+    const wchar_t* const uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     EXPECT_EQ(launcher.started,
-              (Lines{L"detached: regedit.exe /e:a \"C:\\W x\\lspdump.txt\" "
-                     L"\"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\"",
-                     L"detached: regedit.exe /e:a \"C:\\W x\\appdump.txt" + uninstall,
-                     L"detached: regedit.exe /e:a \"C:\\W x\\appdu64.txt" + uninstall,
-                     L"detached: regedit.exe /e:a \"C:\\W x\\qor7du64.txt\" "
-                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\VELLONI\"",
-                     L"detached: regedit.exe /e:a \"C:\\W x\\qor8dump.txt\" "
-                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\QOR\"",
-                     L"detached: regedit.exe /e:a \"C:\\W x\\qor8du64.txt\" "
-                     L"\"HKEY_LOCAL_MACHINE\\SOFTWARE\\QOR\"",
-                     L"detached: regedit.exe /e:a \"C:\\W x\\ccsdump.txt\" "
-                     L"\"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\""}));
+              (Lines{exported(L"lspdump.txt", L"SYSTEM\\CurrentControlSet\\Services\\WinSock2"),
+                     exported(L"appdump.txt", uninstall), exported(L"appdu64.txt", uninstall),
+                     exported(L"qor7du64.txt", L"SOFTWARE\\VELLONI"),
+                     exported(L"qor8dump.txt", L"SOFTWARE\\QOR"), exported(L"qor8du64.txt", L"SOFTWARE\\QOR"),
+                     exported(L"ccsdump.txt", L"SYSTEM\\CurrentControlSet")}));
 
     launcher.failing = {L"regedit.exe"};
     EXPECT_EQ(DumpRegistryLsp(target), rc::FileNotFound);

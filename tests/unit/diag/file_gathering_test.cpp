@@ -122,12 +122,6 @@ TEST(CopyMatchingFiles, CopiesMatchingFilesOnlyReplacesOldCopiesAndChecksItsPath
     EXPECT_TRUE(Failed(CopyMatchingFiles(source, scratch / L"no\\out")));
 }
 
-// A plain folder's name is checked end to end.
-TEST(MangledFolderName, KeepsFoldersOnDifferentDrivesApart) {
-    EXPECT_NE(MangledFolderName(L"C:\\log"), MangledFolderName(L"D:\\log"));
-    EXPECT_EQ(MangledFolderName(L"C:/a\\b"), L"C__a_b");
-}
-
 class GatheringTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -196,6 +190,9 @@ TEST_F(GatheringTest, FullSetCopiesEachProductFolderIntoItsOwnSubFolder) {
     EXPECT_EQ(List(logs, true), expected);
     EXPECT_EQ(List(JoinPath(logs, MangledFolderName(allLog))), Names{L"fw.log"});
     EXPECT_EQ(List(JoinPath(logs, MangledFolderName(ruLogs))), Names{L"setup.log"});
+    // Folders on different drives stay apart; a plain folder's name is checked end to end.
+    EXPECT_NE(MangledFolderName(L"C:\\log"), MangledFolderName(L"D:\\log"));
+    EXPECT_EQ(MangledFolderName(L"C:/a\\b"), L"C__a_b");
 }
 
 TEST_F(GatheringTest, ReducedSetTakesOnlyTheSystemAndInstallerLogs) {

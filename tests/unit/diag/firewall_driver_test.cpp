@@ -13,7 +13,10 @@
 namespace qor {
 namespace {
 
-struct Request { std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize; };
+struct Request {
+    std::uint32_t code; std::vector<std::uint8_t> input; std::uint32_t outputSize;
+    bool operator==(const Request&) const = default;
+};
 
 // Fills `output` (outputSize bytes) and says how many bytes it returned.
 using Answer = std::function<ResultCode(const Request&, std::uint8_t* output,
@@ -119,10 +122,7 @@ TEST(FirewallDriverQuery, TextIsTakenOnlyFromReturnedBytes) {
         EXPECT_EQ(q.text, c.text);
         EXPECT_EQ(q.driver.started, std::vector<std::wstring>{L"QorWfpA"});
         EXPECT_EQ(q.driver.opened, std::vector<std::wstring>{L"\\\\.\\QorTdi"});
-        ASSERT_EQ(q.driver.requests.size(), 1u);
-        EXPECT_EQ(q.driver.requests[0].code, 0x83002108u);
-        EXPECT_EQ(q.driver.requests[0].input, (std::vector<std::uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
-        EXPECT_EQ(q.driver.requests[0].outputSize, 2048u);
+        EXPECT_EQ(q.driver.requests, (std::vector<Request>{{0x83002108u, {8, 7, 6, 5, 4, 3, 2, 1}, 2048}}));
         EXPECT_EQ(q.driver.openChannels, 0);
     }
 }
@@ -133,9 +133,8 @@ TEST(FirewallDriverQuery, FailuresAndNonsenseSizesLeaveTheTextAlone) {
     const Answer invalid = [](const Request&, std::uint8_t*, std::uint32_t&) {
         return rc::InvalidFunction;
     };
-    const struct {
-        const char* name; Answer answer; ResultCode startCode, expected; std::size_t requests;
-    } cases[] = {
+    const struct { const char* name; Answer answer; ResultCode startCode, expected; std::size_t requests; }
+        cases[] = {
         {"size below the header", AskingFor(2), rc::Ok, rc::BufferTooSmall, kDriverMaxRounds},
         {"always more", AskingFor(2056, true), rc::Ok, rc::BufferTooSmall, kDriverMaxRounds},
         {"service fails", invalid, denied, denied, 0},
@@ -170,11 +169,7 @@ TEST(FirewallDriverDevice, GlobalPathIsTheFallbackAndTheServiceStartsOnce) {
 // A value tree held in memory. Nodes are indexes into `opened`; the root is node 1000.
 class FakeTree final : public ValueTreeConnection {
 public:
-    struct Value {
-        std::uint32_t type, number = 0;
-        std::u16string text = u"";
-        bool terminated = true;
-    };
+    struct Value { std::uint32_t type, number = 0; std::u16string text = u""; bool terminated = true; };
 
     ResultCode GetRoot(ValueNode& root) override {
         if (Failed(rootCode)) return rootCode;
@@ -261,23 +256,18 @@ private:
 TEST(DumpFirewallState, AnyFailureLeavesTheTextAloneAndReleasesNodes) {
     const ResultCode lost = kConnectionLost;
     const ResultCode pending = kReplyPending;
-    struct Case {  // `wait`: the answer to every wait for a reply
-        const char* name; void (*arrange)(FakeTree&); ResultCode wait, expected;
-        std::size_t opened;
-    } cases[] = {
-        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::Ok, rc::PathNotFound,
-         0},
+    // `wait`: the answer to every wait for a reply.
+    struct Case { const char* name; void (*arrange)(FakeTree&); ResultCode wait, expected; std::size_t opened; }
+        cases[] = {
+        {"no root", [](FakeTree& t) { t.rootCode = rc::PathNotFound; }, rc::Ok, rc::PathNotFound, 0},
         {"open fails", [](FakeTree& t) { t.openAnswers[L"/Components/FW/Flags"] = {rc::BadLength}; },
          rc::Ok, rc::BadLength, 2},
-        {"read pending forever",
-         [](FakeTree& t) { t.readAnswers[L"/Components/RS/State"] = {pending}; }, pending,
-         kReplyTimeout, 6},
-        {"open pending forever",
-         [](FakeTree& t) { t.openAnswers[L"/Components/FW/State"] = {pending}; }, pending,
-         kReplyTimeout, 1},
-        {"connection lost twice",
-         [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; }, rc::Ok, lost,
-         1},
+        {"read pending forever", [](FakeTree& t) { t.readAnswers[L"/Components/RS/State"] = {pending}; },
+         pending, kReplyTimeout, 6},
+        {"open pending forever", [](FakeTree& t) { t.openAnswers[L"/Components/FW/State"] = {pending}; },
+         pending, kReplyTimeout, 1},
+        {"connection lost twice", [](FakeTree& t) { t.readAnswers[L"/Components/FW/State"] = {lost, lost}; },
+         rc::Ok, lost, 1},
     };
     for (const Case& c : cases) {
         FakeTree tree;

@@ -36,12 +36,11 @@ EngineInfoBytes RecordBytes(std::uint8_t type, std::uint32_t loadResult, std::ui
 }
 
 // The record's bytes read, its time as local fields with their zone naming the stored instant.
-// A whole hour east is checked end to end.
+// A whole hour east and half an hour west are checked end to end (test_scanner_engine.py).
 TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
     const struct { std::int64_t bias; std::uint64_t time; const wchar_t* text; } cases[] = {
         {0, k2024Jan15Noon + 9'999'999, L"2024-01-15T12:00:00Z"},
         {5 * kHour + 30 * kMinute, k2024Jan15Noon, L"2024-01-15T17:30:00+05:30"},
-        {-30 * kMinute, k2024Jan15Noon, L"2024-01-15T11:30:00-00:30"},
         {14 * kHour, k2024Jan15Noon, L"2024-01-16T02:00:00+14:00"},
         {-12 * kHour, k2024Jan15Noon - 1, L"2024-01-14T23:59:59-12:00"},
     };
@@ -57,9 +56,7 @@ TEST(ScannerEngineRecord, LineFromTheRecordsBytesInTheLocalZone) {
 
 TEST(ScannerEngineRecord, TimesThatCannotBeConvertedFailAndLeaveTheLineAlone) {
     constexpr std::uint64_t k1970 = 116'444'736'000'000'000;
-    const struct {
-        std::uint64_t time; std::int64_t bias; ResultCode clockCode; ResultCode expected;
-    } cases[] = {
+    const struct { std::uint64_t time; std::int64_t bias; ResultCode clockCode, expected; } cases[] = {
         {k1970 - 1, 0, rc::Ok, rc::TimeBefore1970},
         {~std::uint64_t{0}, 0, rc::Ok, rc::TimeBefore1970},            // "no time"
         {std::uint64_t{1} << 63, 0, rc::Ok, rc::TimeBefore1970},
@@ -151,9 +148,8 @@ const std::wstring kThreeLines =
 // only when none of them has the library.
 TEST(ScannerEngineClient, LoadOrder) {
     const struct {  // `loads`: the path that succeeds
-        const char* name; std::vector<std::wstring> trusted; std::wstring loads;
-        ResultCode installCode; std::wstring installDirectory;
-        std::vector<std::wstring> expected; ResultCode result;
+        const char* name; std::vector<std::wstring> trusted; std::wstring loads; ResultCode installCode;
+        std::wstring installDirectory; std::vector<std::wstring> expected; ResultCode result;
     } cases[] = {
         {"system folder", {L"C:\\Tool", L"C:\\Windows\\system32"}, kSystem, rc::Ok,
          L"C:\\Program Files\\QOR", {kOwnFolder, kSystem}, rc::Ok},
@@ -188,9 +184,8 @@ TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
     const std::vector<std::wstring> all{create, L"query 0", L"query 0", L"query 1", L"release",
                                         L"unload"};
     const struct {
-        const char* name; std::vector<std::string> missing; ResultCode createCode;
-        bool givesInstance; int failingQuery, zeroTime; ResultCode expected; std::size_t lines;
-        std::vector<std::wstring> calls;
+        const char* name; std::vector<std::string> missing; ResultCode createCode; bool givesInstance;
+        int failingQuery, zeroTime; ResultCode expected; std::size_t lines; std::vector<std::wstring> calls;
     } cases[] = {
         {"required entry point missing", {"CoreSdkLiteSetTempPath"}, rc::Ok, true, -1, -1,
          ResultFromWin32(127), 0, {L"unload"}},

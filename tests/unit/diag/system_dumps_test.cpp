@@ -50,10 +50,7 @@ public:
 };
 
 struct FakeVolume {
-    std::wstring name;
-    std::uint32_t deviceError = 0;
-    std::wstring device;
-    std::vector<std::wstring> paths;
+    std::wstring name; std::uint32_t deviceError = 0; std::wstring device; std::vector<std::wstring> paths;
 };
 
 class FakeVolumes final : public VolumeSource {
@@ -205,11 +202,9 @@ TEST(SystemInformation, ComputerName) {
         FakeAccounts accounts;
         if (c.cluster) accounts.environment[L"_CLUSTER_NETWORK_NAME_"] = c.cluster;
         if (c.computer) accounts.environment[L"COMPUTERNAME"] = c.computer;
-        auto set = [&](const wchar_t* value, const wchar_t* data) {
-            if (data) accounts.registry.Set(RegistryRoot::LocalMachine, kNameKey, value, data);
-        };
-        set(L"ActiveComputerName", c.active);
-        set(L"ComputerName", c.registered);
+        test::FakeRegistry& registry = accounts.registry;
+        if (c.active) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ActiveComputerName", c.active);
+        if (c.registered) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ComputerName", c.registered);
         if (c.code == rc::Ok) accounts.registry.AddKey(RegistryRoot::LocalMachine, kNameKey);
         std::wstring name;
         EXPECT_EQ(LookupComputerName(accounts, name), c.code);
@@ -233,6 +228,7 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
         {"device query fails", {noDevice, kUnmounted}, kErrorNoMoreFiles, 0,
          L"QueryDosDeviceW failed with error code 2\n"},
         {"search fails", {kUnmounted}, 21, 1, L"FindNextVolumeW failed with error code 21\n"},
+        {"no volume at all", {}, kErrorNoMoreFiles, 0, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -241,19 +237,15 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
         volumes.endError = c.endError;
         test::FakeConsole console;
         std::wstring text;
-        ASSERT_EQ(DumpVolumes(volumes, console, text), rc::Ok);
+        ASSERT_EQ(DumpVolumes(volumes, console, text), c.volumes.empty() ? rc::VolumeSearchFailed : rc::Ok);
         int blocks = 0;
         for (std::size_t at = 0; (at = text.find(L"Found", at)) != std::wstring::npos; ++at) ++blocks;
         EXPECT_EQ(blocks, c.blocks);
         EXPECT_EQ(console.output, c.message);
     }
-    FakeVolumes none;
-    test::FakeConsole console;
-    std::wstring text;
-    EXPECT_EQ(DumpVolumes(none, console, text), rc::VolumeSearchFailed);
 }
 
-TEST(SystemInformation, MountPathListGrowsBoundedly) {
+TEST(SystemInformation, MountPathListGrowsBoundedlyAndStopsAtItsEnd) {
     FakeVolume many = kTwoPaths;
     for (int i = 0; i < 40; ++i) many.paths.push_back(L"E:\\mount\\" + std::to_wstring(i) + L"\\");
     FakeVolumes volumes;
@@ -272,9 +264,8 @@ TEST(SystemInformation, MountPathListGrowsBoundedly) {
     ASSERT_EQ(AppendVolumePaths(volumes, many.name, none), rc::Ok);
     EXPECT_EQ(none, L"");
     EXPECT_EQ(volumes.pathBuffers.size(), static_cast<std::size_t>(kMaxVolumePathReads));
-}
 
-TEST(SystemInformation, StringListStopsAtItsEnd) {
+    // The list stops at its end even without its last terminators.
     const wchar_t unterminated[] = {L'C', L':', L'\0', L'D', L':'};
     EXPECT_EQ(SplitStringList(unterminated, 5), (std::vector<std::wstring>{L"C:", L"D:"}));
     const wchar_t empty[] = {L'\0', L'X', L'\0'};
@@ -354,8 +345,7 @@ TEST(ProcessList, EachFieldHasItsOwnFailureValue) {
     const std::wstring u = L"<unknown>";
     const std::wstring module = *kAllNames.moduleFile, image = *kAllNames.imageFile;
     struct Case {
-        const char* name; FakeProcess process; bool imageFileName, fullImageName;
-        std::vector<std::wstring> fields;
+        const char* name; FakeProcess process; bool imageFileName, fullImageName; std::vector<std::wstring> fields;
     } cases[] = {
         {"cannot be opened", {false, {}, {}, {}, {}, {}}, true, true, {u, u, u, u, u}},
         {"every query fails", {true, {}, {}, {}, {}, {}}, true, true, {u, u, L"", L"", L""}},
@@ -409,24 +399,11 @@ using V6 = std::array<std::uint8_t, 16>;
 // A table as the IP helper lays it out: the row count, then the rows.
 class TableBuilder {
 public:
-    TableBuilder& Dword(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    TableBuilder& V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-        bytes_.insert(bytes_.end(), {a, b, c, d});
-        return *this;
-    }
-    TableBuilder& Addr6(const V6& v) {
-        bytes_.insert(bytes_.end(), v.begin(), v.end());
-        return *this;
-    }
+    TableBuilder& Dword(std::uint32_t v) { return Put({Byte(v), Byte(v >> 8), Byte(v >> 16), Byte(v >> 24)}); }
+    TableBuilder& V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) { return Put({a, b, c, d}); }
+    TableBuilder& Addr6(const V6& v) { return Put(v); }
     // The low 16 bits of the field in network order, the rest left as the system may.
-    TableBuilder& Port(std::uint16_t port) {
-        bytes_.insert(bytes_.end(), {static_cast<std::uint8_t>(port >> 8),
-                                     static_cast<std::uint8_t>(port), 0xAB, 0xCD});
-        return *this;
-    }
+    TableBuilder& Port(std::uint16_t port) { return Put({Byte(port >> 8), Byte(port), 0xAB, 0xCD}); }
     Bytes Table(std::uint32_t rows) const {
         Bytes table = TableBuilder().Dword(rows).bytes_;
         table.insert(table.end(), bytes_.begin(), bytes_.end());
@@ -434,6 +411,12 @@ public:
     }
 
 private:
+    static std::uint8_t Byte(std::uint32_t v) { return static_cast<std::uint8_t>(v); }
+    template <typename Range> TableBuilder& Put(const Range& bytes) {
+        bytes_.insert(bytes_.end(), std::begin(bytes), std::end(bytes));
+        return *this;
+    }
+    TableBuilder& Put(std::initializer_list<std::uint8_t> bytes) { return Put<decltype(bytes)>(bytes); }
     Bytes bytes_;
 };
 
@@ -463,9 +446,7 @@ TEST(ConnectionTable, AddressTexts) {
 TEST(ConnectionTable, RecordsOfEachTable) {
     const V6 loopback = Groups({0, 0, 0, 0, 0, 0, 0, 1});
     const V6 link = Groups({0xfe80, 0, 0, 0, 0x020c, 0x29ff, 0xfe12, 0x3456});
-    const struct {
-        const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text;
-    } cases[] = {
+    const struct { const char* name; ConnectionTable table; Bytes bytes; const wchar_t* text; } cases[] = {
         {"state 0 and above 12 left out", ConnectionTable::Tcp4,
          TableBuilder()
              .Dword(0).V4(10, 0, 0, 1).Port(1).V4(10, 0, 0, 2).Port(2).Dword(7)

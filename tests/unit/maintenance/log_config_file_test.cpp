@@ -35,9 +35,6 @@ TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
         {"lone CR ends a line, indent skipped", L"[s]\r \t\vk\t=  v  ;  c  \r",
          L"[s]\r\nk = v ;  c  \r\n"},
         {"header comment goes before the header", L"; top\n[s] ;about s\nk=", L"; top\r\n;about s\r\n[s]\r\nk = \r\n"},
-        {"malformed lines dropped",
-         L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2",
-         L"[s]\r\n\r\n[u]\r\ne = 1\r\n"},
         {"quotes and escapes kept raw", L"[s]\nq = \"x;y\";c\nr = \"say \\\"hi\\\"\" next",
          L"[s]\r\nq = \"x;y\" ;c\r\nr = \"say \\\"hi\\\"\" next\r\n"},
         {"comment after the last entry is lost", L"[s]\nk=v\n;tail", L"[s]\r\nk = v\r\n"},
@@ -48,7 +45,7 @@ TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
     for (const TextCase& c : cases) EXPECT_EQ(Resaved(c.in), c.out) << c.what;
 }
 
-TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
+TEST(LogConfigFile, MalformedLinesAreDroppedAndListedWithTheirCodes) {
     LogConfigFile file;
     file.Parse(L"x=0\n[s]\na = \"x\"y\nnothing\nb = \"open\n[s]\nc=1\n[t\nd=1\n[u]\ne=1\ne=2");
     std::vector<std::pair<std::uint64_t, ResultCode>> errors;
@@ -58,6 +55,7 @@ TEST(LogConfigFile, MalformedLinesAreListedWithTheirCodes) {
         {5, logcfg::SyntaxError},         {6, logcfg::DuplicateSection},
         {8, logcfg::NoClosingBracket},    {12, logcfg::DuplicateEntry}};
     EXPECT_EQ(errors, expected);
+    EXPECT_EQ(file.Text(), L"[s]\r\n\r\n[u]\r\ne = 1\r\n");
 }
 
 TEST(LogConfigFile, SetValueKeepsTheInlineComment) {
@@ -164,13 +162,8 @@ struct LogFolder {
 // The menu's switches, a missing file or key and the stop before the next file are checked
 // byte for byte end to end (test_debug_logging.py); here the other sections and files.
 TEST(SetDebugLogging, ApplicationFilesChangeTheDriverFileStaysFailuresStopAtTheFile) {
-    struct Case {
-        const char* what;
-        Files files;
-        bool driver;
-        ResultCode code;
-        Files after;  // every file's bytes afterwards
-    };
+    // `after`: every file's bytes afterwards.
+    struct Case { const char* what; Files files; bool driver; ResultCode code; Files after; };
     const std::string privDebug = "[root]\r\nSeverity = DEBUG\r\n";
     const std::string pubDebug = "; public\r\n[root]\r\nAppender = file ;main\r\nSeverity = DEBUG\r\n";
     const Case cases[] = {
@@ -189,9 +182,7 @@ TEST(SetDebugLogging, ApplicationFilesChangeTheDriverFileStaysFailuresStopAtTheF
         EXPECT_EQ(SetDebugLogging(folder.installation, severity::Debug, c.driver), c.code) << c.what;
         for (const auto& [name, bytes] : c.after) EXPECT_EQ(folder.Read(name.c_str()), bytes) << c.what;
     }
-}
-
-TEST(SeverityName, AnyOtherLevelIsInfo) {
+    // Any other level is written as INFO.
     EXPECT_EQ(SeverityName(-1), L"INFO");
     EXPECT_EQ(SeverityName(12345), L"INFO");
 }

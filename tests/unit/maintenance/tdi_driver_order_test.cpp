@@ -16,28 +16,20 @@ namespace {
 using Value = test::FakeDriverRegistry::Value;
 
 OsVersionRecord Os(ProcessorClass processor, std::uint32_t major, std::uint32_t minor) {
-    OsVersionRecord os;
-    os.filled = true;
-    os.majorVersion = major;
-    os.minorVersion = minor;
-    os.processorClass = processor;
-    os.productType = 1;
-    return os;
+    return {.filled = true, .majorVersion = major, .minorVersion = minor, .processorClass = processor,
+            .productType = 1, .displayName = {}};
 }
 
 std::vector<std::uint8_t> Le32s(const std::vector<std::uint32_t>& words) {
     std::vector<std::uint8_t> bytes;
-    for (const std::uint32_t w : words) {
+    for (const std::uint32_t w : words)
         for (int s = 0; s < 32; s += 8) bytes.push_back(static_cast<std::uint8_t>(w >> s));
-    }
     return bytes;
 }
 
 class TdiOrderTest : public ::testing::Test {
 protected:
-    static std::wstring Key(const std::wstring& service) {
-        return std::wstring(kServicesKey) + L"\\" + service;
-    }
+    static std::wstring Key(const std::wstring& service) { return std::wstring(kServicesKey) + L"\\" + service; }
     void Install(const std::wstring& service, std::optional<std::uint32_t> tag,
                  const std::wstring& group = kTdiGroup) {
         registry.AddKey(Key(service));
@@ -72,9 +64,8 @@ protected:
 // The drivers pulled in front of the anchor are checked end to end (test_inf_repair.py).
 TEST_F(TdiOrderTest, ListAlreadyInOrderIsNotWritten) {
     for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"Tcpip6", 8u}, {L"QorFwFd", 88u},
-                             {L"QorTdiX", 86u}, {L"NetBT", 87u}}) {
+                             {L"QorTdiX", 86u}, {L"NetBT", 87u}})
         Install(name, tag);
-    }
     SetList({3, 8, 88, 86, 87});
     ASSERT_EQ(Order(), 0);
     EXPECT_FALSE(changed);
@@ -104,9 +95,7 @@ TEST_F(TdiOrderTest, ServicesWithoutTagGetTheirFixedTagOrANewOne) {
 }
 
 TEST_F(TdiOrderTest, ListIsReadByItsSizeAndWrittenWithItsTrueCount) {
-    for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"QorTdiX", 86u}, {L"NetBT", 87u}}) {
-        Install(name, tag);
-    }
+    for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"QorTdiX", 86u}, {L"NetBT", 87u}}) Install(name, tag);
     for (const std::uint32_t count : {1u, 9u, 0xFFFFFFFFu}) {
         SetList({3, 87, 86}, count);
         ASSERT_EQ(Order(), 0) << count;
@@ -175,12 +164,7 @@ TEST_F(TdiOrderTest, MissingDriversAndFailedOpensOrWrites) {
 
 // The tables of XP and Server 2003, x86 and x64, order the drivers in test_inf_repair.py.
 TEST(DriverOrderTable, ChosenByProcessorAndVersion) {
-    struct Case {
-        OsVersionRecord os;
-        std::size_t rows;
-        const wchar_t* third;
-        const wchar_t* fourth;
-    } cases[] = {
+    struct Case { OsVersionRecord os; std::size_t rows; const wchar_t *third, *fourth; } cases[] = {
         {Os(ProcessorClass::Amd64, 6, 0), 10, L"QorFwFd", L"tdx"},
         {Os(ProcessorClass::X86, 6, 2), 10, L"QorWfpX", L"QorFwFd"},
         {Os(ProcessorClass::Amd64, 10, 0), 10, L"QorWfpA", L"QorFwFd"},

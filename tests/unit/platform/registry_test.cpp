@@ -13,10 +13,7 @@ namespace {
 
 std::vector<std::uint8_t> Utf16Le(std::initializer_list<char16_t> units) {
     std::vector<std::uint8_t> bytes;
-    for (const char16_t unit : units) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
+    for (const char16_t u : units) bytes.insert(bytes.end(), {std::uint8_t(u & 0xFF), std::uint8_t(u >> 8)});
     return bytes;
 }
 
@@ -26,7 +23,7 @@ std::wstring Decoded(std::uint32_t type, const std::vector<std::uint8_t>& data) 
     return out;
 }
 
-TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEndAndKeepsSurrogatePairs) {
+TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEndKeepsSurrogatePairsAndRefusesOtherTypes) {
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({u'a', u'b', 0, u'c', 0})), L"ab");
     EXPECT_EQ(Decoded(reg_type::ExpandString, Utf16Le({u'%', u'X', u'%', 0})), L"%X%");
     EXPECT_EQ(Decoded(reg_type::String, Utf16Le({u'a', u'b', u'c'})), L"abc");  // unterminated
@@ -40,9 +37,7 @@ TEST(DecodeRegistryString, StopsAtTheTerminatorOrTheEndAndKeepsSurrogatePairs) {
     const std::wstring lone = Decoded(reg_type::String, Utf16Le({0xD83D, u'x'}));
     ASSERT_EQ(lone.size(), 2u);
     EXPECT_EQ(static_cast<std::uint32_t>(lone[0]), 0xD83Du);
-}
 
-TEST(DecodeRegistryString, RefusesOtherTypesAndLeavesTheOutputAlone) {
     const auto text = Utf16Le({u'a', 0});
     for (const std::uint32_t type : {0u, reg_type::Binary, reg_type::Dword, 7u, 0x12345678u}) {
         std::wstring out = L"untouched";
@@ -51,18 +46,15 @@ TEST(DecodeRegistryString, RefusesOtherTypesAndLeavesTheOutputAlone) {
     }
 }
 
-TEST(DecodeRegistryDword, ReadsBothByteOrders) {
-    const std::vector<std::uint8_t> bytes{0x12, 0x34, 0x56, 0x78};
-    std::uint32_t out = 0;
-    ASSERT_EQ(DecodeRegistryDword(reg_type::Dword, bytes, out), rc::Ok);
-    EXPECT_EQ(out, 0x78563412u);
-    ASSERT_EQ(DecodeRegistryDword(reg_type::DwordBigEndian, bytes, out), rc::Ok);
-    EXPECT_EQ(out, 0x12345678u);
-}
-
+// Both byte orders; a wrong type or length leaves the output alone.
 TEST(DecodeRegistryDword, ChecksTypeBeforeLengthAndLeavesTheOutputAlone) {
-    const std::vector<std::uint8_t> four{1, 2, 3, 4};
-    std::uint32_t out = 0xCAFEu;
+    const std::vector<std::uint8_t> four{0x12, 0x34, 0x56, 0x78};
+    std::uint32_t out = 0;
+    ASSERT_EQ(DecodeRegistryDword(reg_type::Dword, four, out), rc::Ok);
+    EXPECT_EQ(out, 0x78563412u);
+    ASSERT_EQ(DecodeRegistryDword(reg_type::DwordBigEndian, four, out), rc::Ok);
+    EXPECT_EQ(out, 0x12345678u);
+    out = 0xCAFEu;
     EXPECT_EQ(DecodeRegistryDword(reg_type::String, four, out), rc::RegistryWrongType);
     EXPECT_EQ(DecodeRegistryDword(reg_type::Binary, {}, out), rc::RegistryWrongType);
     EXPECT_EQ(DecodeRegistryDword(11, std::vector<std::uint8_t>(8), out), rc::RegistryWrongType);

@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -168,9 +167,8 @@ TEST(StartServiceAndWait, StallIsCountedFromTheLastCheckPointChange) {
     const Result result = StartQorTdi(stuck);
     ASSERT_EQ(result.Code(), rc::ServiceStartStalled);
     EXPECT_EQ(stuck.Elapsed(), 180000u + 83100u);
-    ASSERT_EQ(result.Record()->Values().size(), 4u);
-    EXPECT_EQ(result.Record()->Values()[1].second, L"3");
-    EXPECT_EQ(result.Record()->Values()[3].second, L"83100");
+    EXPECT_EQ(result.Record()->Values(), (Values{{L"%NAME%", L"QorTdi"}, {L"%CHECK_POINT%", L"3"},
+                                                 {L"%WAIT_HINT%", L"3000"}, {L"%WAIT_TIME%", L"83100"}}));
 }
 
 TEST(StartServiceAndWait, StartedServiceRunsAfterItsPendingPhase) {
@@ -245,10 +243,7 @@ struct ScriptedChild final : ChildWaitOps {
 // That the child's own exit code is ignored is checked on a real child (win/process_launch_test).
 TEST(PollChildExit, EndsOnExitOrFailedQueryAndStillRunningAfterTenSleepsIsSuccess) {
     const struct {
-        std::vector<ScriptedChild::Answer> answers;
-        ResultCode expected;
-        std::size_t queries;
-        Sleeps slept;
+        std::vector<ScriptedChild::Answer> answers; ResultCode expected; std::size_t queries; Sleeps slept;
     } cases[] = {
         {{{0, kStillActive}, {0, kStillActive}, {0, 0}}, 0, 3, {500, 500}},
         {{{rc::FileNotFound, 0}}, rc::FileNotFound, 1, {}},

@@ -94,11 +94,8 @@ struct FakeLoggingModule final : LoggingModule {
 TEST(AttachLoggingModule, FoldersAndEachFailureEndingTheAttachment) {
     using Calls = std::vector<std::wstring>;
     const struct {
-        bool suite;
-        std::set<std::wstring> directories;
-        bool loaded, configured;
-        ResultCode load, configure, start, expected;
-        Calls calls;
+        bool suite; std::set<std::wstring> directories; bool loaded, configured;
+        ResultCode load, configure, start, expected; Calls calls;
     } cases[] = {
         {true, {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"}, false, false, 0, 0, 7, 7,
          {L"load C:\\PF\\QOR", L"is-configured", L"configure C:\\Data\\QOR\\log", L"start 0"}},
@@ -164,13 +161,9 @@ struct FakeLoader final : ModuleLoader {
 TEST(SuiteModuleManager, ExportsDecideFactoryAndHooks) {
     const std::string v2 = kFactoryExport, v1 = kLegacyFactoryExport;
     const std::string init = kInitExport, finish = kFinishExport;
-    struct Case {
-        std::set<std::string> exports;
-        ResultCode code;
-        std::vector<std::wstring> calls;  // through the manager's end
-    } cases[] = {
-        {{v2, v1, init, finish}, rc::Ok,
-         {L"init", L"factory by pointer", L"finish", L"unload"}},
+    // `calls`: after the load, through the manager's end.
+    struct Case { std::set<std::string> exports; ResultCode code; std::vector<std::wstring> calls; } cases[] = {
+        {{v2, v1, init, finish}, rc::Ok, {L"init", L"factory by pointer", L"finish", L"unload"}},
         {{v1}, rc::Ok, {L"factory by value", L"unload"}},
         {{v2, finish}, rc::Ok, {L"factory by pointer", L"unload"}},
         {{init, finish}, static_cast<ResultCode>(0xE001003C), {L"unload"}},
@@ -193,11 +186,7 @@ TEST(SuiteModuleManager, ExportsDecideFactoryAndHooks) {
 
 TEST(SuiteModuleManager, FailuresLeaveTheOutputAlone) {
     const InterfaceId unknown{{1, 2, 3}};
-    struct Case {
-        const InterfaceId* id;
-        ResultCode load, factory, expected;
-        std::size_t calls;
-    } cases[] = {
+    struct Case { const InterfaceId* id; ResultCode load, factory, expected; std::size_t calls; } cases[] = {
         {&unknown, rc::Ok, rc::Ok, rc::ArgumentMissing, 0},  // nothing loaded
         {&iid::Communication, rc::PathNotFound, rc::Ok, rc::PathNotFound, 1},
         {&iid::Communication, rc::Ok, rc::FileNotFound, rc::FileNotFound, 5},
