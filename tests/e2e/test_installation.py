@@ -81,15 +81,8 @@ def test_lookup_without_the_suite(without_suite):
     assert found["folder 8"] == session.build.program_files
 
 
-def test_logging_module_is_configured_and_started(suite):
-    calls = calls_file(suite)
-    calls.unlink(missing_ok=True)
-    assert suite.run(stdin=b"q").text == BANNER + MAIN_MENU
-    assert calls.read_text().splitlines() == [
-        "get-log-object", "is-configured", f"configure {DATA_DIR}\\log", "start 0", "release"]
-
-
 @pytest.mark.parametrize("answer,expected", [
+    ("", ["get-log-object", "is-configured", f"configure {DATA_DIR}\\log", "start 0", "release"]),
     ("configured", ["get-log-object", "is-configured", "start 0", "release"]),
     ("fail-get", ["get-log-object"]),
     ("fail-configure", ["get-log-object", "is-configured", f"configure {DATA_DIR}\\log",

