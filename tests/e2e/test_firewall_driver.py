@@ -53,18 +53,15 @@ def test_answers_that_succeed(suite, tmp_path, answer, body):
     assert summary == body + OK_LINE
 
 
-def test_invalid_function_is_asked_twenty_times(suite, tmp_path):
-    with suite.testbed_answer("DriverAnswer", "invalid"):
+@pytest.mark.parametrize("answer, attempts, code", [
+    ("invalid", 20, "-536805290 (0xe0010056)"),  # asked twenty times
+    ("huge", 1, "-536805375 (0xe0010001)"),      # an unallocatable size: out of memory
+])
+def test_answers_that_fail(suite, tmp_path, answer, attempts, code):
+    with suite.testbed_answer("DriverAnswer", answer):
         text, summary = run_package(suite, tmp_path)
-    assert "Reading QOR directory...OK\nDriver..." + "Failed\n" * 20 + "Registry LSP" in text
-    assert summary == "Operation result code: -536805290 (0xe0010056)\r\n"
-
-
-def test_unallocatable_size_is_out_of_memory(suite, tmp_path):
-    with suite.testbed_answer("DriverAnswer", "huge"):
-        text, summary = run_package(suite, tmp_path)
-    assert "Driver...Failed\nRegistry LSP" in text
-    assert summary == "Operation result code: -536805375 (0xe0010001)\r\n"
+    assert "Reading QOR directory...OK\nDriver..." + "Failed\n" * attempts + "Registry LSP" in text
+    assert summary == f"Operation result code: {code}\r\n"
 
 
 @pytest.mark.parametrize("version, started, idle", [

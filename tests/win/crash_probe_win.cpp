@@ -6,7 +6,6 @@
 //                cannot take one)
 //   heap         a non-continuable heap corruption
 //   heap-twice   two of them, the process surviving both; exits 0
-//   state        prints what the installation managed
 #include <windows.h>
 
 #include <cstdint>
@@ -67,12 +66,6 @@ LONG NTAPI SurviveHeapCorruption(EXCEPTION_POINTERS* pointers) {
                : EXCEPTION_CONTINUE_SEARCH;
 }
 
-void PrintState() {
-    const qor::CrashHandlingState& s = qor::InstalledCrashHandling();
-    std::wprintf(L"filter=%d watcher=%d invalid-parameter=%d native=%d\n", s.filterInstalled,
-                 s.watcherInstalled, s.invalidParameterHandlerInstalled, s.nativeLaunchPrepared);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -86,10 +79,6 @@ int wmain(int argc, wchar_t** argv) {
         AddVectoredExceptionHandler(0, SurviveHeapCorruption);
         RaiseHeapCorruption();
         RaiseHeapCorruption();
-        return 0;
-    }
-    if (!std::wcscmp(mode, L"state")) {
-        PrintState();
         return 0;
     }
     std::fwprintf(stderr, L"crash_probe: nothing happened for mode \"%ls\"\n", mode);

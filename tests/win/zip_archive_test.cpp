@@ -99,21 +99,13 @@ TEST(DirectoryEnumeratorWin, KindsAndMask) {
     EXPECT_EQ(missing.Open((dir / "gone").wstring(), L"*", Files), rc::PathNotFound);
 }
 
-class ZipTreeWin : public ::testing::Test {
+// The real 2000 ms wait.
+class ZipTreeWin : public test::ZipTreeTest {
 protected:
-    ResultCode Zip() {
-        return ZipDirectoryTree(source.wstring(), archive.wstring(), true, console);
+    void SetUp() override {
+        ZipTreeTest::SetUp();
+        sleep = SleepMilliseconds;
     }
-    ParsedArchive Parse() {
-        ParsedArchive parsed;
-        test::ParseArchive(archive, parsed);
-        return parsed;
-    }
-
-    TempDir dir;
-    test::stdfs::path source = dir / "work";
-    test::stdfs::path archive = dir / "package.tmp";
-    test::FakeConsole console;
 };
 
 // The real 2000 ms wait: released within it.

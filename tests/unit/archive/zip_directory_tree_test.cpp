@@ -4,17 +4,13 @@
 
 #include <algorithm>
 
-#include "fakes/fake_console.h"
-#include "zip_test_support.h"
+#include "zip_parallel_support.h"
 
 namespace qor {
 namespace {
 
 using test::ParsedArchive;
 using test::TempDir;
-
-std::vector<std::uint32_t> g_sleeps;
-void RecordSleep(std::uint32_t milliseconds) { g_sleeps.push_back(milliseconds); }
 
 std::size_t Depth(const std::string& name) {
     const std::string trimmed = name.back() == '/' ? name.substr(0, name.size() - 1) : name;
@@ -37,22 +33,11 @@ std::wstring ExpectedOutput(const ParsedArchive& parsed) {
     return out;
 }
 
-class ZipDirectoryTreeTest : public ::testing::Test {
-protected:
-    void SetUp() override { g_sleeps.clear(); }
-    ResultCode Zip(bool verbose = true) {
-        return ZipDirectoryTree(source.wstring(), archive.wstring(), verbose, console, RecordSleep);
-    }
-
-    TempDir dir;
-    test::stdfs::path source = dir / "work";
-    test::stdfs::path archive = dir / "package.tmp";
-    test::FakeConsole console;
-};
+using ZipDirectoryTreeTest = test::ZipTreeTest;
 
 TEST_F(ZipDirectoryTreeTest, RefusesAMissingOrUnusableSource) {
     test::WriteBytes(dir / "file.txt", "x");
-    EXPECT_EQ(ZipDirectoryTree(L"", archive.wstring(), true, console, RecordSleep),
+    EXPECT_EQ(ZipDirectoryTree(L"", archive.wstring(), true, console, test::PackSleep),
               rc::ArgumentMissing);
     EXPECT_EQ(Zip(), rc::PathNotFound);
     source = dir / "file.txt";
@@ -93,7 +78,7 @@ TEST_F(ZipDirectoryTreeTest, BreadthFirstWithFoldersBeforeTheirContents) {
     }
     EXPECT_EQ(parsed.Find("logs/deep/x.txt").Content(), "x");
     EXPECT_EQ(console.output, ExpectedOutput(parsed));
-    EXPECT_TRUE(g_sleeps.empty());
+    EXPECT_TRUE(test::g_packSleeps.empty());
 
     console.output.clear();
     ASSERT_EQ(Zip(false), rc::Ok);

@@ -1,5 +1,5 @@
 // Packing ahead meets a locked file, a read error and a full disk exactly as the sequential
-// writer does.
+// writer does; symbolic links, and a folder that vanishes while a pipe is retried.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -157,6 +158,43 @@ TEST_F(ZipParallelPosixTest, AFullDisk) {
         test::ExpectSameRun(sequential, test::PackTree(source, archive, 2),
                             "disk full at " + std::to_string(room));
     }
+}
+
+using test::ParsedArchive;
+using test::TempDir;
+
+class ZipTreePosixTest : public test::ZipTreeTest {
+protected:
+    void MakePipe(const test::stdfs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }
+};
+
+TEST_F(ZipTreePosixTest, LinksAreNeitherFollowedNorAdded) {
+    test::WriteBytes(dir / "outside" / "secret.txt", "outside");
+    test::WriteBytes(source / "real.txt", "real");
+    test::stdfs::create_directory_symlink(dir / "outside", source / "dirlink");
+    test::stdfs::create_symlink(dir / "outside" / "secret.txt", source / "filelink.txt");
+    test::stdfs::create_symlink(dir / "nothing", source / "dangling");
+    test::stdfs::create_directory_symlink(source, source / "loop");
+    ASSERT_EQ(Zip(), rc::Ok);
+    ParsedArchive parsed;
+    ASSERT_NO_FATAL_FAILURE(test::ParseArchive(archive, parsed));
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].name, "real.txt");
+    EXPECT_EQ(console.output, L"\tAdding file real.txt...OK\n");
+}
+
+TEST_F(ZipTreePosixTest, AFolderThatCannotBeListedStopsTheWalk) {
+    test::stdfs::create_directories(source / "first");
+    test::stdfs::create_directories(source / "second");
+    MakePipe(source / "first" / "busy.log");
+    // Both folders are queued before "first" is listed; "second" goes away meanwhile.
+    test::g_onPackSleep = [&] { test::stdfs::remove_all(source / "second"); };
+    EXPECT_EQ(Zip(), rc::FileNotFound);
+    const test::Bytes bytes = test::ReadBytes(archive);
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "PK\3\4");
+    EXPECT_EQ(std::search(bytes.begin(), bytes.end(), "PK\5\6", "PK\5\6" + 4), bytes.end())
+        << "no end record after a failed walk";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// Packs one tree sequentially and in parallel and keeps what each run gives.
+// Packing a tree in tests: a fixture, and sequential and parallel runs kept to compare.
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -46,6 +46,30 @@ inline PackRun PackTree(const stdfs::path& source, const stdfs::path& archive, u
     std::filesystem::remove(archive);
     return run;
 }
+
+// A tree under "work" packed into "package.tmp" beside it, with the fake sleep unless told.
+class ZipTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_packSleeps.clear();
+        g_onPackSleep = nullptr;
+    }
+    void TearDown() override { g_onPackSleep = nullptr; }
+    ResultCode Zip(bool verbose = true) {
+        return ZipDirectoryTree(source.wstring(), archive.wstring(), verbose, console, sleep);
+    }
+    ParsedArchive Parse() {
+        ParsedArchive parsed;
+        ParseArchive(archive, parsed);
+        return parsed;
+    }
+
+    TempDir dir;
+    stdfs::path source = dir / "work";
+    stdfs::path archive = dir / "package.tmp";
+    FakeConsole console;
+    SleepFn sleep = PackSleep;
+};
 
 // The parallel run must give what the sequential one gives, to the byte.
 inline void ExpectSameRun(const PackRun& sequential, const PackRun& parallel,
