@@ -10,10 +10,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cwchar>
 #include <string>
 
+#include "common/beside_module_win.h"
 #include "platform/win/scanner_engine_abi.h"
 
 using qor::engineabi::EngineObject;
@@ -24,7 +24,6 @@ constexpr std::int32_t kFailure = static_cast<std::int32_t>(0xE0010058);
 constexpr std::uint64_t k2024Jan15Noon = 133'497'936'000'000'000;
 constexpr std::uint64_t kSecond = 10'000'000;
 
-HMODULE g_self = nullptr;
 int g_queries = 0;
 
 std::wstring ReadAnswer(REGSAM view) {
@@ -49,18 +48,7 @@ bool AnswerIs(const wchar_t* answer) {
     return value == answer;
 }
 
-void Record(const std::wstring& line) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    std::wstring file(path, length);
-    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"qorclitx-calls.txt";
-    if (FILE* out = _wfopen(file.c_str(), L"ab")) {
-        const std::string text(line.begin(), line.end());  // ASCII only
-        std::fprintf(out, "%s\n", text.c_str());
-        std::fclose(out);
-    }
-}
+void Record(const std::wstring& line) { qortestbed::Record(L"qorclitx-calls.txt", line); }
 
 std::uint32_t __stdcall Unused(EngineObject*) {
     Record(L"unused operation");
@@ -112,7 +100,7 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_self = instance;
+        qortestbed::Self() = instance;
         Record(L"load");
     }
     return TRUE;

@@ -3,10 +3,10 @@
 // "configured" (already configured), "fail-get", "fail-configure", "fail-start".
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <string>
 
+#include "common/beside_module_win.h"
 #include "platform/win/log_object_abi.h"
 
 using qor::logabi::LogObject;
@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::int32_t kFailure = static_cast<std::int32_t>(0xE0010058);
 
-HMODULE g_self = nullptr;
 
 bool AnswerIs(const wchar_t* answer) {
     wchar_t value[64] = L"";
@@ -23,21 +22,7 @@ bool AnswerIs(const wchar_t* answer) {
     return std::wcscmp(value, answer) == 0;
 }
 
-void Record(const std::wstring& line) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    std::wstring file(path, length);
-    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"qorlogx-calls.txt";
-    if (FILE* out = _wfopen(file.c_str(), L"ab")) {
-        const std::wstring text = line + L"\n";
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string utf8(static_cast<std::size_t>(bytes), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
-        std::fwrite(utf8.data(), 1, utf8.size() - 1, out);
-        std::fclose(out);
-    }
-}
+void Record(const std::wstring& line) { qortestbed::Record(L"qorlogx-calls.txt", line); }
 
 std::int32_t __stdcall Unused(LogObject*) {
     Record(L"unused operation");
@@ -85,7 +70,7 @@ LogObject g_object{g_operations.places};
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
+    if (reason == DLL_PROCESS_ATTACH) qortestbed::Self() = instance;
     return TRUE;
 }
 

@@ -3,30 +3,19 @@
 // to a request for permission, 0 when unset.
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <string>
 
+#include "common/beside_module_win.h"
+
 namespace {
 
-HMODULE g_self = nullptr;
-
-void Record(const char* what) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    std::wstring file(path, length);
-    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"qorselfp-calls.txt";
-    if (FILE* out = _wfopen(file.c_str(), L"ab")) {
-        std::fprintf(out, "%s\n", what);
-        std::fclose(out);
-    }
-}
+void Record(const wchar_t* what) { qortestbed::Record(L"qorselfp-calls.txt", what); }
 
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
+    if (reason == DLL_PROCESS_ATTACH) qortestbed::Self() = instance;
     return TRUE;
 }
 
@@ -36,11 +25,11 @@ extern "C" __declspec(dllexport) LONG WINAPI QorSelfProtectionAllow(DWORD) {
     const LONG answer = length > 0 && length < 16
                             ? static_cast<LONG>(std::wcstoul(value, nullptr, 16))
                             : 0;
-    Record(answer < 0 ? "allow refused" : "allow");
+    Record(answer < 0 ? L"allow refused" : L"allow");
     return answer;
 }
 
 extern "C" __declspec(dllexport) LONG WINAPI QorSelfProtectionRestore(DWORD) {
-    Record("restore");
+    Record(L"restore");
     return 0;
 }
