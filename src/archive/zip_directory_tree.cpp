@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "archive/zip_format.h"
 #include "archive/zip_pack_plan.h"
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
@@ -85,7 +86,7 @@ struct Walk {
             if ((entry.attributes & fs::attr::Directory) == 0) {
                 item.name = item.entryName;
                 item.path = std::move(entry.fullPath);
-                item.packAhead = lookahead != 0 && !zip::IsStoredEntry(item.entryName);
+                item.packAhead = lookahead != 0 && !zip::IsStoredName(item.entryName);
             } else {
                 item.kind = PlanItem::Kind::Folder;
                 item.name = entry.name;

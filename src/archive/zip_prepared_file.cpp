@@ -1,6 +1,5 @@
 #include "archive/zip_prepared_file.h"
 
-#include <algorithm>
 #include <new>
 
 #include "archive/zip_format.h"
@@ -35,19 +34,13 @@ ZipResult Pack(fs::File& source, PackTools& tools, DataReservation& reservation,
 
 }  // namespace
 
-bool IsStoredEntry(std::wstring_view entryName) {
-    std::wstring name(entryName);
-    std::replace(name.begin(), name.end(), L'\\', L'/');
-    return IsStoredName(name);
-}
-
 void PrepareFile(std::wstring_view entryName, const std::wstring& sourcePath, PackTools& tools,
                  DataReservation& reservation, const std::atomic<bool>& cancel,
                  PreparedFile& out) noexcept {
     out = PreparedFile();
     try {
         fs::File source;
-        out.complete = !IsStoredEntry(entryName) &&
+        out.complete = !IsStoredName(entryName) &&
                        Succeeded(fs::OpenForReading(sourcePath, source)) &&
                        Pack(source, tools, reservation, cancel, out) == zr::Ok;
     } catch (const std::bad_alloc&) {

@@ -41,7 +41,4 @@ void PrepareFile(std::wstring_view entryName, const std::wstring& sourcePath, Pa
                  DataReservation& reservation, const std::atomic<bool>& cancel,
                  PreparedFile& out) noexcept;
 
-// Stored rather than deflated, with the entry name as the writer reads it.
-bool IsStoredEntry(std::wstring_view entryName);
-
 }  // namespace qor::zip
