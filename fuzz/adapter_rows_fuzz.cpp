@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "diag/network_areas.h"
+#include "diag/network/network_areas.h"
 
 namespace {
 

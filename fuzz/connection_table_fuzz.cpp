@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "diag/connection_table.h"
+#include "diag/network/connection_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "diag/firewall_driver.h"
+#include "diag/suite/firewall_driver.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/firewall_state.h"
+#include "diag/suite/firewall_state.h"
 
 namespace {
 

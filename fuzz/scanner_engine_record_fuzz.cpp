@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/scanner_engine_record.h"
+#include "diag/suite/scanner_engine_record.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/system_information.h"
+#include "diag/system/system_information.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "archive/zip_directory_tree.h"
-#include "diag/product_collectors_win.h"
-#include "diag/run_platform_win.h"
+#include "frontend/product_collectors_win.h"
+#include "diag/run/run_platform_win.h"
 #include "frontend/console_win.h"
 #include "frontend/front_end.h"
 #include "product/install_sources_win.h"

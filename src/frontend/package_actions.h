@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "diag/diagnostics_run.h"
+#include "diag/run/diagnostics_run.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 

@@ -13,8 +13,8 @@
 #include <cwchar>
 
 #include "common/error_record.h"
-#include "frontend/crash_handling_win.h"
-#include "frontend/hw_exception.h"
+#include "crash/crash_handling_win.h"
+#include "crash/hw_exception.h"
 
 namespace {
 

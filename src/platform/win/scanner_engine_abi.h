@@ -15,7 +15,7 @@ inline constexpr int kQueryInfoPlace = 10;
 inline constexpr int kUnregisterPlace = 46;
 inline constexpr int kOperationCount = 47;
 
-// The record the query fills: 24 bytes, see diag/scanner_engine_record.h.
+// The record the query fills: 24 bytes, see diag/suite/scanner_engine_record.h.
 inline constexpr std::uint32_t kInfoRecordSize = 24;
 
 using ReleaseFn = std::uint32_t(__stdcall*)(EngineObject* self);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/diagnostics_run.h"
+#include "diag/run/diagnostics_run.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_install_sources.h"
 #include "support/test_env.h"

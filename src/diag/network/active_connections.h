@@ -1,0 +1,22 @@
+#pragma once
+// The active connections step: the connection tables into "condump.txt", then the listing of
+// the system's own program.
+#include <functional>
+#include <memory>
+
+#include "diag/system/command_captures.h"
+#include "diag/network/connection_table.h"
+#include "platform/os_version.h"
+
+namespace qor {
+
+// Null when the IP helper or one of its functions is missing.
+using OpenConnectionTables = std::function<std::unique_ptr<ConnectionTableReader>()>;
+
+// The tables are dumped only where the system has them; whether they could be read or written
+// is not reported. The result is that of the listing.
+[[nodiscard]] ResultCode DumpActiveConnections(const OsVersionRecord& os,
+                                               const OpenConnectionTables& open,
+                                               const CaptureTarget& target) noexcept;
+
+}  // namespace qor

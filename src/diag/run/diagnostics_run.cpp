@@ -1,0 +1,218 @@
+#include "diag/run/diagnostics_run.h"
+
+#include "diag/run/dump_file.h"
+#include "diag/run/work_directory.h"
+#include "product/product_constants.h"
+#include "platform/fs.h"
+
+namespace qor {
+
+DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
+    : deps_(std::move(dependencies)),
+      log_(deps_.clock ? deps_.clock : SteadyMilliseconds()) {
+    if (!deps_.redirection) deps_.redirection = std::make_unique<FsRedirection>();
+}
+
+DiagnosticsRun::~DiagnosticsRun() {
+    if (removeWorkDirectory_ && !workDirectory_.empty()) (void)RemoveWorkDirectory(workDirectory_);
+}
+
+Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
+    verbose_ = flags & Verbose;
+    fullSet_ = flags & FullSet;
+    StartStep(L"Enabling debug privilege...");
+    Outcome(deps_.enableDebugPrivilege());
+    if (const ResultCode code = PrepareWorkDirectory(); code != rc::Ok) return Result(code);
+    ReadInstallDirectory();
+    driverCode_ = QueryDriver();
+
+    if (flags & ReportOnly) {
+        const ResultCode code = WriteReportSummary(workDirectory_, packagePath_, driverText_, driverCode_);
+        if (Failed(code)) return Result(code);
+        packagePath = packagePath_;
+        return Result();
+    }
+    (void)WriteReportSummary(workDirectory_, L"tdidump.txt", driverText_, driverCode_);
+    CollectEverything(fullSet_);
+    (void)WriteDumpFile(workDirectory_, L"runlog.txt", log_.Text());
+
+    StartStep(L"Creating ZIP...\n");
+    const ResultCode zipped = Outcome(deps_.zipTree(workDirectory_, packagePath_, verbose_));
+    if (Failed(zipped)) return Result(zipped);
+    packagePath = packagePath_;
+    return Result(zipped);
+}
+
+// Names are drawn again while they name an existing directory. The run owns the
+// directory, and removes it later, only once it has created it.
+ResultCode DiagnosticsRun::PrepareWorkDirectory() {
+    std::wstring directory;
+    int draws = 0;
+    do {
+        if (++draws > kMaxNameDraws) return rc::AlreadyExists;
+        if (const ResultCode code = NameWorkDirectory(directory); code != rc::Ok) return code;
+    } while (fs::IsDirectory(directory));
+    std::wstring package;
+    if (const ResultCode code = NamePackage(directory, package); code != rc::Ok) return code;
+    StartStep(L"Creating temporary directory...");
+    if (const ResultCode code = CreateWorkDirectory(directory); Failed(code)) return code;
+    workDirectory_ = std::move(directory);
+    packagePath_ = std::move(package);
+    Outcome(rc::Ok);
+    return rc::Ok;
+}
+
+void DiagnosticsRun::ReadInstallDirectory() {
+    StartStep(L"Reading QOR directory...");
+    const ResultCode code = Outcome(deps_.installation.LookupProductDirectory(
+        product_dir::Program, installDirectory_, std::nullopt, ProductGeneration));
+    if (Failed(code)) {
+        installDirectory_.clear();
+        Print(L"QOR not installed or wrong FwDiag used, will skip QOR related sources.\n");
+    }
+}
+
+// Asked again while the driver answers "invalid function", at most kDriverAttempts times.
+ResultCode DiagnosticsRun::QueryDriver() {
+    StartStep(L"Driver...");
+    ResultCode code = rc::Ok;
+    for (int left = kDriverAttempts; left > 0; --left) {
+        code = Outcome(deps_.collectors.queryFirewallDriver(driverText_));
+        if (code != rc::InvalidFunction) break;
+    }
+    return code;
+}
+
+void DiagnosticsRun::CollectEverything(bool fullSet) {
+    CollectRegistry();
+    CollectSystem();
+    CollectSuiteState();
+    CollectFiles(fullSet);
+}
+
+void DiagnosticsRun::CollectRegistry() {
+    const Collectors& c = deps_.collectors;
+    Step(L"Registry LSP...", c.registryLsp);
+    Step(L"Registry Uninstall (x32)...", c.registryUninstall);
+    NativeRegistryStep(L"Registry Uninstall (native)...", c.registryUninstall);
+    Step(L"Registry Velloni (x32)...", c.registryVendor);
+    NativeRegistryStep(L"Registry Velloni (native)...", c.registryVendor);
+    Step(L"Registry QOR (x32)...", c.registryProduct);
+    NativeRegistryStep(L"Registry QOR (native)...", c.registryProduct);
+    Step(L"Registry CurrentControlSet...", c.registryControlSet);
+}
+
+void DiagnosticsRun::CollectSystem() {
+    const Collectors& c = deps_.collectors;
+    TextStep(L"Processes...", c.processList, L"procdmp.txt");
+    Step(L"Installed drivers...", c.installedDrivers);
+    Step(L"IP configuration...", c.ipConfiguration);
+    Step(L"Route table...", c.routeTable);
+    Step(L"ARP table...", c.arpTable);
+    TextStep(L"System info...", c.systemInformation, L"sysdump.txt");
+    Step(L"Active connections...", c.activeConnections);
+}
+
+void DiagnosticsRun::CollectSuiteState() {
+    const Collectors& c = deps_.collectors;
+    (void)RedirectionOff();
+    SuiteTextStep(L"QOR versions...", c.fileVersions, L"verdump.txt");
+    RedirectionOn();
+    SuiteTextStep(L"WD values...", c.firewallState, L"wddump.txt", true);
+    TextStep(L"Network areas...", c.networkAreas, L"netareas.txt");
+    SuiteTextStep(L"AVI version...", c.scannerEngineVersion, L"aviversion.txt");
+    StartStep(L"WFP info:\n");
+    const ResultCode wfp = RunCollector(c.filteringPlatform);
+    Print(L"\nWFP info result: ");
+    Outcome(wfp);
+}
+
+void DiagnosticsRun::CollectFiles(bool fullSet) {
+    const Collectors& c = deps_.collectors;
+    if (fullSet) {
+        (void)RedirectionOff();
+        Step(L"Configuration (private)...", c.configFiles);
+        RedirectionOn();
+    } else {
+        Print(L"Configuration files skipped.\n");
+    }
+    (void)RedirectionOff();
+    Step(fullSet ? L"Logs..." : L"Logs (reduced set)...", c.logFiles);
+    RedirectionOn();
+    Step(L"INF files...", c.infFiles);
+    (void)RedirectionOff();
+    Step(L"CatDB log...", c.catalogLog);
+    RedirectionOn();
+}
+
+ResultCode DiagnosticsRun::RunCollector(const Collector& collector, bool native,
+                                        std::wstring* text) {
+    std::wstring unused;
+    return collector(RunContext{workDirectory_, installDirectory_, native, fullSet_},
+                     text ? *text : unused);
+}
+
+ResultCode DiagnosticsRun::Step(const wchar_t* message, const Collector& collector, bool native) {
+    StartStep(message);
+    return Outcome(RunCollector(collector, native));
+}
+
+// The outcome is printed before the text is written; the write's result is not looked at.
+void DiagnosticsRun::TextStep(const wchar_t* message, const Collector& collector,
+                              const wchar_t* fileName, bool withCode) {
+    StartStep(message);
+    std::wstring text;
+    const ResultCode code = Outcome(RunCollector(collector, false, &text));
+    if (withCode) {
+        (void)WriteReportSummary(workDirectory_, fileName, text, code);
+    } else {
+        (void)WriteDumpFile(workDirectory_, fileName, text);
+    }
+}
+
+void DiagnosticsRun::SuiteTextStep(const wchar_t* message, const Collector& collector,
+                                   const wchar_t* fileName, bool withCode) {
+    if (installDirectory_.empty()) {
+        Print(std::wstring(message) + L"skipped\n");
+        log_.Skipped(message);
+        return;
+    }
+    TextStep(message, collector, fileName, withCode);
+}
+
+// Only when the redirection could be turned off; it is turned on again either way.
+void DiagnosticsRun::NativeRegistryStep(const wchar_t* message, const Collector& collector) {
+    if (!deps_.redirection->Usable()) return;
+    if (Succeeded(RedirectionOff())) Step(message, collector, true);
+    RedirectionOn();
+}
+
+ResultCode DiagnosticsRun::RedirectionOff() {
+    if (!deps_.redirection->Usable()) return rc::NotSupported;
+    StartStep(L"Disable WOW64 FS redirection...");
+    return Outcome(deps_.redirection->Disable());
+}
+
+void DiagnosticsRun::RedirectionOn() {
+    if (!deps_.redirection->Usable()) return;
+    StartStep(L"Enable WOW64 FS redirection...");
+    Outcome(deps_.redirection->Revert());
+}
+
+void DiagnosticsRun::Print(const std::wstring& text) {
+    if (verbose_) deps_.console.Write(text);
+}
+
+// The step is logged whether or not the run prints.
+void DiagnosticsRun::StartStep(const std::wstring& message) {
+    Print(message);
+    log_.Begin(message);
+}
+
+ResultCode DiagnosticsRun::Outcome(ResultCode code) {
+    Print(Succeeded(code) ? L"OK\n" : L"Failed\n");
+    log_.End(code);
+    return code;
+}
+
+}  // namespace qor

@@ -1,0 +1,92 @@
+#pragma once
+// One diagnostics run: owns the work directory, calls every collector in a fixed order with
+// its progress line, and packs the work directory into the package.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/error_record.h"
+#include "diag/run/collectors.h"
+#include "diag/run/fs_redirection.h"
+#include "diag/run/run_log.h"
+#include "common/console.h"
+#include "product/install_lookup.h"
+
+namespace qor {
+
+enum RunFlags : std::uint32_t { FullSet = 1, Verbose = 2, ReportOnly = 4 };
+
+namespace rc {
+inline constexpr ResultCode AlreadyExists = SuiteError(0x4F);
+}
+
+using ZipTreeFn = std::function<ResultCode(const std::wstring& source,
+                                           const std::wstring& archive, bool verbose)>;
+
+struct RunDependencies {
+    Console& console;
+    ProductInstallation& installation;
+    std::function<ResultCode()> enableDebugPrivilege;
+    std::unique_ptr<FsRedirection> redirection;
+    Collectors collectors;
+    ZipTreeFn zipTree;
+    MillisecondClock clock;  // the step times of the run log; a steady clock when empty
+};
+
+class DiagnosticsRun {
+public:
+    // Work directory names drawn before giving up when every one already exists.
+    static constexpr int kMaxNameDraws = 1000;
+    static constexpr int kDriverAttempts = 20;
+
+    explicit DiagnosticsRun(RunDependencies dependencies);
+    DiagnosticsRun(const DiagnosticsRun&) = delete;
+    DiagnosticsRun& operator=(const DiagnosticsRun&) = delete;
+    // Removes the work directory when asked to, then restores the redirection.
+    ~DiagnosticsRun();
+
+    void SetRemoveWorkDirectory(bool remove) noexcept { removeWorkDirectory_ = remove; }
+    // On success `packagePath` receives the package (or, report only, the report file).
+    Result Run(std::wstring& packagePath, std::uint32_t flags);
+
+    const std::wstring& WorkDirectory() const noexcept { return workDirectory_; }
+
+private:
+    [[nodiscard]] ResultCode PrepareWorkDirectory();
+    void ReadInstallDirectory();
+    [[nodiscard]] ResultCode QueryDriver();
+    void CollectEverything(bool fullSet);
+    void CollectRegistry();
+    void CollectSystem();
+    void CollectSuiteState();
+    void CollectFiles(bool fullSet);
+
+    ResultCode RunCollector(const Collector& collector, bool native = false,
+                            std::wstring* text = nullptr);
+    ResultCode Step(const wchar_t* message, const Collector& collector, bool native = false);
+    // `withCode`: the file also carries the collector's result code.
+    void TextStep(const wchar_t* message, const Collector& collector, const wchar_t* fileName,
+                  bool withCode = false);
+    void SuiteTextStep(const wchar_t* name, const Collector& collector, const wchar_t* fileName,
+                       bool withCode = false);
+    void NativeRegistryStep(const wchar_t* message, const Collector& collector);
+    ResultCode RedirectionOff();
+    void RedirectionOn();
+    void Print(const std::wstring& text);
+    void StartStep(const std::wstring& message);
+    ResultCode Outcome(ResultCode code);
+
+    RunDependencies deps_;
+    RunLog log_;
+    bool removeWorkDirectory_ = true;
+    bool verbose_ = false;
+    bool fullSet_ = false;
+    std::wstring workDirectory_;
+    std::wstring packagePath_;
+    std::wstring installDirectory_;
+    std::wstring driverText_;
+    ResultCode driverCode_ = rc::Ok;
+};
+
+}  // namespace qor

@@ -1,0 +1,63 @@
+#include "diag/run/run_platform_win.h"
+
+#include <windows.h>
+
+#include "platform/os_version.h"
+#include "platform/win/proc_address_win.h"
+
+namespace qor {
+namespace {
+
+using EnableRedirectionFn = LONG(NTAPI*)(PVOID value, PVOID* previous);
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE process, PBOOL wow64);
+
+bool IsWow64Process() {
+    const auto isWow64 = LookupExport<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+struct TokenCloser {
+    HANDLE token;
+    ~TokenCloser() {
+        const DWORD lastError = GetLastError();
+        CloseHandle(token);
+        SetLastError(lastError);
+    }
+};
+
+}  // namespace
+
+ResultCode EnableDebugPrivilege() noexcept {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return ResultFromWin32(GetLastError());
+    }
+    const TokenCloser closer{token};
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid) ||
+        !AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr)) {
+        return MakeResultCode(3, GetLastError());
+    }
+    return rc::Ok;
+}
+
+std::unique_ptr<FsRedirection> MakeFsRedirection() {
+    const OsVersionRecord& os = GetOsVersionRecord();
+    const auto enable =
+        LookupExport<EnableRedirectionFn>(L"ntdll.dll", "RtlWow64EnableFsRedirectionEx");
+    if (!enable || !os.Is64BitSystem() || !os.IsXpOrLater() || !IsWow64Process()) {
+        return std::make_unique<FsRedirection>();
+    }
+    return std::make_unique<FsRedirection>(
+        [enable](std::uint64_t value, std::uint64_t& previous) -> ResultCode {
+            PVOID old = nullptr;
+            const LONG status = enable(reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(value)), &old);
+            if (status == 0) previous = reinterpret_cast<ULONG_PTR>(old);
+            return ResultFromNtStatus(static_cast<std::uint32_t>(status));
+        });
+}
+
+}  // namespace qor

@@ -1,0 +1,15 @@
+#pragma once
+#include <memory>
+
+#include "diag/run/fs_redirection.h"
+
+namespace qor {
+
+// Enables SeDebugPrivilege in the process token.
+[[nodiscard]] ResultCode EnableDebugPrivilege() noexcept;
+
+// Usable only in a 32-bit process under WOW64 on a 64-bit system of version 5.1 or later
+// whose ntdll has the redirection function.
+std::unique_ptr<FsRedirection> MakeFsRedirection();
+
+}  // namespace qor
