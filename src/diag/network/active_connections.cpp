@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "common/text_format.h"
 #include "diag/run/dump_file.h"
 
 namespace qor {
@@ -16,7 +17,31 @@ void DumpConnectionTables(const OpenConnectionTables& open, const std::wstring& 
     (void)WriteDumpFile(workDirectory, L"condump.txt", text);
 }
 
+// Characters that make the command interpreter split or reinterpret a bare path.
+bool NeedsQuotes(const std::wstring& path) {
+    return path.find_first_of(L" \t&()[]{}^=;!'+,`~%") != std::wstring::npos;
+}
+
 }  // namespace
+
+std::wstring NetstatCommandLine(const std::wstring& outputPath) {
+    const std::wstring target = NeedsQuotes(outputPath) ? L"\"" + outputPath + L"\"" : outputPath;
+    const std::wstring inner = FormatText(L"%ls >> %ls 2>NUL", L"netstat.exe -ano", target.c_str());
+    if (inner.empty()) return {};
+    return FormatText(L"cmd.exe /U /C \"%ls\"", inner.c_str());
+}
+
+ResultCode DumpNetstat(const CaptureTarget& target) noexcept {
+    std::wstring path, command;
+    if (const ResultCode code = CaptureFilePath(target, L"netdump.txt", path); Failed(code)) return code;
+    try {
+        command = NetstatCommandLine(path);
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    if (command.empty()) return rc::OutOfMemory;
+    return target.launcher.Detached(command);
+}
 
 ResultCode DumpActiveConnections(const OsVersionRecord& os, const OpenConnectionTables& open,
                                  const CaptureTarget& target) noexcept {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "diag/system/command_captures.h"
+#include "diag/run/command_launcher.h"
 #include "diag/network/connection_table.h"
 #include "platform/os_version.h"
 
@@ -18,5 +18,9 @@ using OpenConnectionTables = std::function<std::unique_ptr<ConnectionTableReader
 [[nodiscard]] ResultCode DumpActiveConnections(const OsVersionRecord& os,
                                                const OpenConnectionTables& open,
                                                const CaptureTarget& target) noexcept;
+
+// The connection listing, appended to "netdump.txt" by the command interpreter.
+[[nodiscard]] ResultCode DumpNetstat(const CaptureTarget& target) noexcept;
+std::wstring NetstatCommandLine(const std::wstring& outputPath);
 
 }  // namespace qor

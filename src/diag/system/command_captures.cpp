@@ -3,7 +3,6 @@
 #include <initializer_list>
 #include <new>
 
-#include "common/path_join.h"
 #include "common/text_format.h"
 
 namespace qor {
@@ -20,20 +19,10 @@ namespace {
     return out.empty() ? rc::OutOfMemory : rc::Ok;
 }
 
-[[nodiscard]] ResultCode FilePath(const CaptureTarget& target, const wchar_t* name,
-                                  std::wstring& out) noexcept {
-    try {
-        out = JoinPath(target.workDirectory, name);
-    } catch (const std::bad_alloc&) {
-        return rc::OutOfMemory;
-    }
-    return rc::Ok;
-}
-
 [[nodiscard]] ResultCode RegistryExport(const CaptureTarget& target, const wchar_t* fileName,
                                         const wchar_t* key) noexcept {
     std::wstring path, format, command;
-    if (const ResultCode code = FilePath(target, fileName, path); Failed(code)) return code;
+    if (const ResultCode code = CaptureFilePath(target, fileName, path); Failed(code)) return code;
     try {
         format = std::wstring(L"regedit.exe /e:a \"%ls\" \"") + key + L"\"";
     } catch (const std::bad_alloc&) {
@@ -46,7 +35,7 @@ namespace {
 [[nodiscard]] ResultCode Captures(const CaptureTarget& target, const wchar_t* fileName,
                                   std::initializer_list<const wchar_t*> commands) noexcept {
     std::wstring path;
-    if (const ResultCode code = FilePath(target, fileName, path); Failed(code)) return code;
+    if (const ResultCode code = CaptureFilePath(target, fileName, path); Failed(code)) return code;
     ResultCode result = rc::Ok;
     for (const wchar_t* command : commands) {
         ResultCode code = rc::OutOfMemory;
@@ -57,11 +46,6 @@ namespace {
         if (Failed(code) && Succeeded(result)) result = code;
     }
     return result;
-}
-
-// Characters that make the command interpreter split or reinterpret a bare path.
-bool NeedsQuotes(const std::wstring& path) {
-    return path.find_first_of(L" \t&()[]{}^=;!'+,`~%") != std::wstring::npos;
 }
 
 }  // namespace
@@ -111,25 +95,6 @@ ResultCode DumpArpTable(const CaptureTarget& target) noexcept {
     return Captures(target, L"arpdump.txt", {L"arp.exe -a"});
 }
 
-std::wstring NetstatCommandLine(const std::wstring& outputPath) {
-    const std::wstring target = NeedsQuotes(outputPath) ? L"\"" + outputPath + L"\"" : outputPath;
-    const std::wstring inner = FormatText(L"%ls >> %ls 2>NUL", L"netstat.exe -ano", target.c_str());
-    if (inner.empty()) return {};
-    return FormatText(L"cmd.exe /U /C \"%ls\"", inner.c_str());
-}
-
-ResultCode DumpNetstat(const CaptureTarget& target) noexcept {
-    std::wstring path, command;
-    if (const ResultCode code = FilePath(target, L"netdump.txt", path); Failed(code)) return code;
-    try {
-        command = NetstatCommandLine(path);
-    } catch (const std::bad_alloc&) {
-        return rc::OutOfMemory;
-    }
-    if (command.empty()) return rc::OutOfMemory;
-    return target.launcher.Detached(command);
-}
-
 ResultCode DumpFilteringPlatform(const CaptureTarget& target, bool vistaOrLater) noexcept {
     if (!vistaOrLater) return rc::Ok;
     struct Export {
@@ -143,7 +108,7 @@ ResultCode DumpFilteringPlatform(const CaptureTarget& target, bool vistaOrLater)
     };
     std::wstring paths[3];
     for (int i = 0; i < 3; ++i) {
-        if (const ResultCode code = FilePath(target, kExports[i].fileName, paths[i]); Failed(code)) {
+        if (const ResultCode code = CaptureFilePath(target, kExports[i].fileName, paths[i]); Failed(code)) {
             return code;
         }
     }
