@@ -23,8 +23,15 @@ TIMEOUT = 120
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 # A kernel with its ia32 emulation off runs no 32-bit code: Wine's 32-bit loader cannot start,
 # so the 32-bit build's tests are skipped and `wine` is the 64-bit loader.
-NO_32BIT = os.path.exists("/usr/lib/wine/wine") and subprocess.run(
-    ["/usr/lib/wine/wine", "--version"], capture_output=True, check=False).returncode != 0
+def runs_32bit_code() -> bool:
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True,
+                              check=False).returncode == 0
+    except OSError:  # Exec format error
+        return False
+
+
+NO_32BIT = os.path.exists("/usr/lib/wine/wine") and not runs_32bit_code()
 NO_32BIT_REASON = "this machine runs no 32-bit code (kernel ia32 emulation off)"
 if NO_32BIT:
     os.environ["PATH"] = f"{ROOT / 'scripts' / 'wine64-only'}{os.pathsep}{os.environ['PATH']}"
