@@ -2,8 +2,12 @@
 // the ZIP writer sequential and with workers packing ahead, the floor (raw deflate level 8 and
 // CRC-32 with the same buffers, one thread) and Info-ZIP's "zip -8 -r". Checks that both
 // writers give the same bytes and reports the peak resident size after a small and after the
-// full tree.
+// full tree. Then the peak resident size of one writer process, sequential and with workers,
+// for the full tree and for one folder of 100,000 small files.
+// zip_bench --memory [WORK_DIR]: the peak resident sizes only.
+// zip_bench --peak SOURCE ARCHIVE WORKERS: one writer run, for the parent to measure.
 #include <spawn.h>
+#include <sys/types.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <zlib.h>
@@ -116,6 +120,19 @@ private:
     std::uint64_t clock_ = 0;
 };
 
+// One folder of `count` small log files, a few hundred bytes each.
+void MakeWideFolder(const stdfs::path& folder, std::size_t count) {
+    stdfs::create_directories(folder);
+    std::mt19937 random(20240507);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::ofstream file(folder / ("fw" + std::to_string(i) + ".log"), std::ios::binary);
+        for (unsigned line = 0, lines = 2 + random() % 6; line < lines; ++line) {
+            file << "2024-05-06 10:" << random() % 60 << " [" << random() % 4000
+                 << "] INFO QOR.QORFW conn " << random() % 65536 << "\r\n";
+        }
+    }
+}
+
 void MakeTree(const stdfs::path& root, std::size_t scale) {
     Generator g(root);
     for (std::size_t i = 0; i < 2 * scale; ++i) {
@@ -214,20 +231,34 @@ std::string ReadAll(const stdfs::path& path) {
 // Folder entries carry the clock: the same reading for every run, so archives compare.
 qor::zip::ClockReading FixedClock() { return {133600000000000000, 133600000000000000}; }
 
+// Peak resident size of a fresh process running one writer over `source`.
+long WriterPeakKiB(const stdfs::path& source, const stdfs::path& archive,
+                   unsigned threads) {
+    const std::string from = source.string(), to = archive.string();
+    const std::string count = std::to_string(threads);
+    const char* self = "/proc/self/exe";
+    const char* argv[] = {self, "--peak", from.c_str(), to.c_str(), count.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return usage.ru_maxrss;
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const stdfs::path work =
-        argc > 1 ? stdfs::path(argv[1]) : stdfs::temp_directory_path() / "qor-zip-bench";
-    stdfs::remove_all(work);
-    const stdfs::path small = work / "small", full = work / "full";
+// The timed rounds, and the peak resident size of this process along them.
+void Timings(const stdfs::path& work, const stdfs::path& full, unsigned workers) {
+    const stdfs::path small = work / "small";
     MakeTree(small, 1);
-    MakeTree(full, 10);
     const auto files = FilesOf(full);
     std::uint64_t bytes = 0;
     for (const auto& f : files) bytes += stdfs::file_size(f);
@@ -235,7 +266,6 @@ int main(int argc, char** argv) {
     const long rssStart = PeakRssKiB();
 
     NullConsole console;
-    const unsigned workers = std::max(2u, std::thread::hardware_concurrency());
     const auto zipTree = [&](const stdfs::path& source, const stdfs::path& archive,
                              unsigned threads) {
         qor::zip::ZipOptions options{.clock = FixedClock};
@@ -272,6 +302,43 @@ int main(int argc, char** argv) {
                 stdfs::file_size(work / "infozip.zip") / 1e6);
     std::printf("peak RSS  %ld KiB before, %ld KiB after the small tree, %ld KiB after the full\n",
                 rssStart, rssSmall, rssFull);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--peak") {
+        NullConsole console;
+        qor::zip::ZipOptions options{.clock = FixedClock};
+        options.workers = static_cast<unsigned>(std::stoul(argv[4]));
+        const stdfs::path source = argv[2], archive = argv[3];
+        return qor::ZipDirectoryTree(source.wstring(), archive.wstring(), false, console,
+                                     qor::SleepMilliseconds, options) == 0
+                   ? 0
+                   : 1;
+    }
+    const bool memoryOnly = argc > 1 && std::string(argv[1]) == "--memory";
+    const int workArg = memoryOnly ? 2 : 1;
+    const stdfs::path work = argc > workArg ? stdfs::path(argv[workArg])
+                                            : stdfs::temp_directory_path() / "qor-zip-bench";
+    stdfs::remove_all(work);
+    const stdfs::path full = work / "full";
+    MakeTree(full, 10);
+    const unsigned workers = std::max(2u, std::thread::hardware_concurrency());
+    if (!memoryOnly) Timings(work, full, workers);
+
+    // The wide folder passes the format's 65535 entries: the rest are refused one by one.
+    constexpr std::size_t kWideFiles = 100000;
+    MakeWideFolder(work / "wide" / "logs", kWideFiles);
+    std::printf("peak RSS of one writer process (KiB)   sequential  parallel (%u workers)\n",
+                workers);
+    const auto peaks = [&](const char* label, const stdfs::path& source) {
+        std::printf("  %-36s %10ld  %8ld\n", label,
+                    WriterPeakKiB(source, work / "peak.zip", 0),
+                    WriterPeakKiB(source, work / "peak.zip", workers));
+    };
+    peaks("full tree", full);
+    peaks("one folder of 100000 small files", work / "wide");
     stdfs::remove_all(work);
     return 0;
 }

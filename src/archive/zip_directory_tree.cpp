@@ -4,6 +4,7 @@
 #include <chrono>
 #include <deque>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -42,9 +43,12 @@ struct Walk {
     Console& console;
     SleepFn sleep;
     PackPlan& plan;
-    std::size_t lookahead;  // 0: a directory is listed when the last one is done
+    std::size_t lookahead;  // 0: the next entry is listed when the last one is done
     // (directory path, entry-name prefix) still to be listed
     std::deque<std::pair<std::wstring, std::wstring>> queue;
+    // The directory being listed, held open between entries, and its entry-name prefix.
+    std::optional<fs::DirectoryEnumerator> listing;
+    std::wstring prefix;
     bool listingFailed = false;
 
     void Print(std::wstring_view text) {
@@ -61,6 +65,8 @@ struct Walk {
             sleep(kRetryDelayMs);
             result = writer.AddFile(item.entryName, item.path);
         }
+        // Every later entry fails now: nothing more is worth packing ahead.
+        if (writer.OutputFailed()) plan.Stop();
         Print(result == zip::zr::Ok ? L"OK\n" : L"failed.\n");
     }
 
@@ -72,37 +78,53 @@ struct Walk {
         listingFailed = true;
     }
 
-    // Every entry of one directory into the plan, then its failure if the listing fails.
-    void ListDirectory(const std::wstring& directory, const std::wstring& prefix) {
-        fs::DirectoryEnumerator listing;
-        ResultCode result =
-            listing.Open(directory, L"*", fs::kinds::Directories | fs::kinds::Files);
-        if (Failed(result)) return PlanFailure(result);
-        fs::DirectoryEntry entry;
-        while (Succeeded(result = listing.Next(entry))) {
-            if (SamePath(entry.fullPath, archivePath)) continue;
-            PlanItem item;
-            item.entryName = JoinPath(prefix, entry.name);
-            if ((entry.attributes & fs::attr::Directory) == 0) {
-                item.name = item.entryName;
-                item.path = std::move(entry.fullPath);
-                item.packAhead = lookahead != 0 && !zip::IsStoredName(item.entryName);
-            } else {
-                item.kind = PlanItem::Kind::Folder;
-                item.name = entry.name;
-                item.entryName += L'\\';
-                queue.emplace_back(entry.fullPath, item.entryName);
-            }
-            plan.Append(std::move(item));
+    // The next queued directory opened for listing; false when none is left or it failed.
+    bool OpenNext() {
+        if (queue.empty()) return false;
+        const auto [directory, entryPrefix] = std::move(queue.front());
+        queue.pop_front();
+        listing.emplace();
+        const ResultCode result =
+            listing->Open(directory, L"*", fs::kinds::Directories | fs::kinds::Files);
+        if (Failed(result)) {
+            listing.reset();
+            PlanFailure(result);
+            return false;
         }
-        if (result != rc::EndOfEntries) PlanFailure(result);
+        prefix = entryPrefix;
+        return true;
     }
 
+    // One more entry of the open directory into the plan; at its end the listing is closed,
+    // and a failure to list goes into the plan.
+    void ListOne() {
+        fs::DirectoryEntry entry;
+        if (const ResultCode result = listing->Next(entry); Failed(result)) {
+            listing.reset();
+            if (result != rc::EndOfEntries) PlanFailure(result);
+            return;
+        }
+        if (SamePath(entry.fullPath, archivePath)) return;
+        PlanItem item;
+        item.entryName = JoinPath(prefix, entry.name);
+        if ((entry.attributes & fs::attr::Directory) == 0) {
+            item.name = item.entryName;
+            item.path = std::move(entry.fullPath);
+            item.packAhead = lookahead != 0 && !zip::IsStoredName(item.entryName);
+        } else {
+            item.kind = PlanItem::Kind::Folder;
+            item.name = entry.name;
+            item.entryName += L'\\';
+            queue.emplace_back(entry.fullPath, item.entryName);
+        }
+        plan.Append(std::move(item));
+    }
+
+    // The plan listed up to the lookahead, one entry at a time, whatever the folders' widths.
     void Refill() {
-        while (!queue.empty() && !listingFailed && plan.Size() <= lookahead) {
-            const auto [directory, prefix] = std::move(queue.front());
-            queue.pop_front();
-            ListDirectory(directory, prefix);
+        while (!listingFailed && plan.Size() <= lookahead) {
+            if (!listing && !OpenNext()) return;
+            if (listing) ListOne();
         }
     }
 
@@ -141,7 +163,7 @@ ResultCode PackTree(zip::ZipWriter& writer, const std::wstring& source,
     PackPlan plan(options.inFlightBudget);
     PackWorkers threads(plan, workers);  // stopped and joined before the plan goes
     const std::size_t lookahead = workers != 0 ? kLookahead : 0;
-    Walk walk{writer, archivePath, verbose, console, sleep, plan, lookahead, {}, false};
+    Walk walk{writer, archivePath, verbose, console, sleep, plan, lookahead, {}, {}, {}, false};
     return walk.Run(source);
 }
 

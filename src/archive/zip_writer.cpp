@@ -387,6 +387,8 @@ ZipResult ZipWriter::AddFolder(std::wstring_view entryName) noexcept {
     }
 }
 
+bool ZipWriter::OutputFailed() const noexcept { return state_ && state_->error != zr::Ok; }
+
 ZipResult ZipWriter::Close() noexcept {
     if (closed_) return zr::Closed;
     if (!state_) return zr::NoOutput;

@@ -64,6 +64,8 @@ public:
                                         const std::wstring& sourcePath,
                                         const PreparedFile& prepared) noexcept;
     [[nodiscard]] ZipResult AddFolder(std::wstring_view entryName) noexcept;
+    // True once an output write failed: every later entry then fails too.
+    [[nodiscard]] bool OutputFailed() const noexcept;
     // Central directory and end record; the output is closed whatever the result.
     [[nodiscard]] ZipResult Close() noexcept;
 

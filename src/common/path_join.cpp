@@ -9,10 +9,19 @@ std::wstring JoinPath(std::wstring_view directory, std::wstring_view name) {
     return joined;
 }
 
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+}  // namespace
+
 bool IsAbsolutePath(std::wstring_view path) {
-    if (path.empty()) return false;
-    if (path[0] == L'\\' || path[0] == L'/') return true;
-    return path.size() >= 2 && path[1] == L':';
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
+        return true;
+    }
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;
+    return !path.empty() && path[0] == L'/';
 }
 
 std::wstring CombinePath(std::wstring_view first, std::wstring_view second) {

@@ -12,7 +12,8 @@ std::wstring JoinPath(std::wstring_view directory, std::wstring_view name);
 // second part gives the first.
 std::wstring CombinePath(std::wstring_view first, std::wstring_view second);
 
-// A drive ("C:..."), a root ("\..." or "/...") or a UNC path.
+// A full path: a drive and its root ("C:\..."), a UNC or device path ("\\..."), or a POSIX
+// path ("/..."). "C:foo" and "\foo" depend on the current folder and drive: not full.
 bool IsAbsolutePath(std::wstring_view path);
 
 }  // namespace qor

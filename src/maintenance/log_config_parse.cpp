@@ -157,10 +157,11 @@ private:
             pending_.emplace_back(text.substr(semicolon + 1));
         }
         LogConfigSection section{std::wstring(name), TakePending(), {}};
-        // Sections are saved one blank line apart: blank lines before their comments are
-        // spacing, not comment, or every save would add one.
-        const auto firstComment = section.comment.begin() + static_cast<std::ptrdiff_t>(leadingBlanksTaken_);
-        section.comment.erase(section.comment.begin(), firstComment);
+        // Sections are saved one blank line apart: after a section, the first blank line
+        // before the next one's comments is that spacing, or every save would add one.
+        if (!sections_.empty() && leadingBlanksTaken_ != 0) {
+            section.comment.erase(section.comment.begin());
+        }
         current_ = &sections_.emplace(section.name, std::move(section)).first->second;
         skipping_ = false;
         return rc::Ok;

@@ -85,13 +85,15 @@ bool IsDirectory(const std::wstring& path) noexcept;
 [[nodiscard]] ResultCode MoveFileOver(const std::wstring& from, const std::wstring& to) noexcept;
 [[nodiscard]] ResultCode RemoveFile(const std::wstring& path) noexcept;
 // `replacement` takes the place of `target`, which keeps its attributes and security; a
-// missing `target` is simply created. On failure `target` is as it was.
+// missing `target` is simply created. On failure `target` is as it was and `replacement` is
+// removed, unless neither file could be put at `target`: then `replacement` and a copy of the
+// old file stay beside it, so nothing is lost.
 [[nodiscard]] ResultCode ReplaceFileWith(const std::wstring& target,
                                          const std::wstring& replacement) noexcept;
 
 // Writes new content for `path` without ever leaving it half written: `write` fills a new
 // file in the same folder, which is flushed and then put in place of `path`. On any failure
-// `path` keeps its old bytes and the new file is removed.
+// `path` keeps its old bytes and the new file is removed (see ReplaceFileWith).
 using ContentWriter = std::function<ResultCode(File& file)>;
 [[nodiscard]] ResultCode ReplaceContents(const std::wstring& path,
                                          const ContentWriter& write) noexcept;

@@ -25,6 +25,7 @@ std::wstring BesideTests(const std::wstring& name) {
 struct SystemVersion {
     bool found = false;
     std::wstring text;  // the fixed file version
+    std::vector<BYTE> block;
 };
 
 SystemVersion ReadWithSystem(const std::wstring& path) {
@@ -32,11 +33,11 @@ SystemVersion ReadWithSystem(const std::wstring& path) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return out;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return out;
+    out.block.resize(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, out.block.data())) return out;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;
-    out.found = VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) &&
+    out.found = VerQueryValueW(out.block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) &&
                 fixedSize >= sizeof(VS_FIXEDFILEINFO);
     if (!out.found) return out;
     for (const DWORD half : {fixed->dwFileVersionMS, fixed->dwFileVersionLS}) {
@@ -44,6 +45,23 @@ SystemVersion ReadWithSystem(const std::wstring& path) {
     }
     out.text.pop_back();
     return out;
+}
+
+// The value of `key` in the string table our reading chose; false when the system's reading
+// holds no such table.
+bool SystemString(const SystemVersion& version, const FileVersionInfo& info, const wchar_t* key,
+                  std::wstring& out) {
+    wchar_t query[80];
+    std::swprintf(query, 80, L"\\StringFileInfo\\%04x%04x\\%ls", info.language, info.codePage,
+                  key);
+    wchar_t* value = nullptr;
+    UINT chars = 0;
+    if (!VerQueryValueW(version.block.data(), query, reinterpret_cast<void**>(&value), &chars) ||
+        value == nullptr) {
+        return false;
+    }
+    out = value;
+    return true;
 }
 
 // A 16-bit image, whose version the system reads and ours, for Portable Executables only,
@@ -70,9 +88,10 @@ TEST(VersionResourceWin, FileOpenForWritingElsewhereIsRefused) {
     EXPECT_EQ(reader.OpenForVersion(path), rc::Ok);
 }
 
-// Our reading and the system's agree on the fixed version (the product prints no other
-// value); false when either has no version to compare.
-bool AgreesWithSystem(const std::wstring& path) {
+// Our reading and the system's agree on the fixed version and on the company name of the table
+// we chose (a file's line needs the strings read); false when either has no version to compare.
+// `strings` counts the images whose company names were compared.
+bool AgreesWithSystem(const std::wstring& path, int& strings) {
     const SystemVersion system = ReadWithSystem(path);
     VersionResourceReader reader;
     std::wstring version;
@@ -82,6 +101,13 @@ bool AgreesWithSystem(const std::wstring& path) {
     EXPECT_EQ(Succeeded(result), system.found) << path << L" " << result;
     if (!system.found || Failed(result)) return false;
     EXPECT_EQ(version, system.text) << path;
+    FileVersionInfo info;
+    std::wstring company;
+    if (reader.ReadStrings(info) == rc::Ok &&
+        SystemString(system, info, L"CompanyName", company)) {
+        EXPECT_EQ(info.texts[version_text::CompanyName], company) << path;
+        ++strings;
+    }
     return true;
 }
 
@@ -90,7 +116,7 @@ bool AgreesWithSystem(const std::wstring& path) {
 TEST(VersionResourceWin, AgreesWithTheSystem) {
     wchar_t windows[MAX_PATH];
     ASSERT_NE(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
-    int compared = 0, images = 0;
+    int compared = 0, images = 0, strings = 0;
     for (const wchar_t* folder : {L"\\system32", L"\\syswow64"}) {
         for (const wchar_t* mask : {L"*.dll", L"*.exe"}) {
             fs::DirectoryEnumerator listing;
@@ -100,12 +126,14 @@ TEST(VersionResourceWin, AgreesWithTheSystem) {
             fs::DirectoryEntry entry;
             while (listing.Next(entry) == rc::Ok) {
                 ++images;
-                if (AgreesWithSystem(entry.fullPath)) ++compared;
+                if (AgreesWithSystem(entry.fullPath, strings)) ++compared;
             }
         }
     }
-    std::printf("%d images, %d with a version compared\n", images, compared);
+    std::printf("%d images, %d with a version compared, %d with their strings\n", images,
+                compared, strings);
     EXPECT_GT(compared, 200);
+    EXPECT_GT(strings, 200);
 }
 
 }  // namespace

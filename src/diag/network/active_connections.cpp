@@ -9,12 +9,15 @@
 namespace qor {
 namespace {
 
-void DumpConnectionTables(const OpenConnectionTables& open, const std::wstring& workDirectory) {
+// Only running out of memory is reported.
+ResultCode DumpConnectionTables(const OpenConnectionTables& open,
+                                const std::wstring& workDirectory) {
     const std::unique_ptr<ConnectionTableReader> reader = open();
-    if (!reader) return;
+    if (!reader) return rc::Ok;
     std::wstring text;
-    (void)AppendConnectionTables(*reader, text);
+    if (const ResultCode code = AppendConnectionTables(*reader, text); Failed(code)) return code;
     (void)WriteDumpFile(workDirectory, L"condump.txt", text);
+    return rc::Ok;
 }
 
 // Characters that make the command interpreter split or reinterpret a bare path.
@@ -47,7 +50,10 @@ ResultCode DumpActiveConnections(const OsVersionRecord& os, const OpenConnection
                                  const CaptureTarget& target) noexcept {
     if (ConnectionTablesAvailable(os)) {
         try {
-            DumpConnectionTables(open, target.workDirectory);
+            if (const ResultCode code = DumpConnectionTables(open, target.workDirectory);
+                Failed(code)) {
+                return code;
+            }
         } catch (const std::bad_alloc&) {
             return rc::OutOfMemory;
         }

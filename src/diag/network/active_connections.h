@@ -14,7 +14,7 @@ namespace qor {
 using OpenConnectionTables = std::function<std::unique_ptr<ConnectionTableReader>()>;
 
 // The tables are dumped only where the system has them; whether they could be read or written
-// is not reported. The result is that of the listing.
+// is not reported. The result is that of the listing, unless memory ran out first.
 [[nodiscard]] ResultCode DumpActiveConnections(const OsVersionRecord& os,
                                                const OpenConnectionTables& open,
                                                const CaptureTarget& target) noexcept;

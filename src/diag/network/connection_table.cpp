@@ -184,7 +184,9 @@ ResultCode AppendConnectionTables(ConnectionTableReader& reader, std::wstring& t
     try {
         std::vector<std::uint8_t> bytes;
         for (const ConnectionTable table : kConnectionTables) {
-            if (Failed(ReadConnectionTable(reader, table, bytes))) continue;
+            const ResultCode read = ReadConnectionTable(reader, table, bytes);
+            if (read == rc::OutOfMemory) return read;
+            if (Failed(read)) continue;
             AppendConnectionRecords(table, bytes, text);
         }
         return rc::Ok;

@@ -31,13 +31,14 @@ bool IsWellFormedVolumeName(const std::wstring& volume) {
            volume.back() == L'\\';
 }
 
-// False ends the walk (its message printed).
-bool AppendVolume(VolumeSource& volumes, Console& console, const std::wstring& volume,
-                  std::wstring& text) {
+// `ended` ends the walk (its message printed); a failure is a failing append.
+ResultCode AppendVolume(VolumeSource& volumes, Console& console, const std::wstring& volume,
+                        std::wstring& text, bool& ended) {
+    ended = true;
     if (!IsWellFormedVolumeName(volume)) {
         console.Write(FormatText(L"FindFirstVolumeW/FindNextVolumeW returned a bad path: %ls\n",
                                  volume.c_str()));
-        return false;
+        return rc::Ok;
     }
     const std::wstring name =
         volume.substr(kVolumePrefixLength, volume.size() - kVolumePrefixLength - 1);
@@ -45,11 +46,16 @@ bool AppendVolume(VolumeSource& volumes, Console& console, const std::wstring& v
     if (const std::uint32_t error = volumes.DosDevice(name, device); error != 0) {
         console.Write(FormatText(L"QueryDosDeviceW failed with error code %d\n",
                                  static_cast<int>(error)));
-        return false;
+        return rc::Ok;
     }
     text += L"\nFound a device: " + device + L"\nVolume name: " + volume + L"\nPaths:";
-    (void)AppendVolumePaths(volumes, volume, text);
-    return true;
+    ended = false;
+    return AppendVolumePaths(volumes, volume, text);
+}
+
+// A read that reached the key but found no string value there.
+bool IsValueMissing(ResultCode code) {
+    return code == rc::FileNotFound || code == rc::RegistryWrongType;
 }
 
 }  // namespace
@@ -98,7 +104,8 @@ ResultCode LookupComputerName(AccountSource& source, std::wstring& name) {
     const ResultCode active = registry.ReadString(RegistryRoot::LocalMachine, kComputerNameKey,
                                                   L"ActiveComputerName", RegistryView::Default,
                                                   value);
-    if (active == rc::RegistryKeyNotFound) return active;
+    // The key could not be opened, whatever the reason.
+    if (Failed(active) && !IsValueMissing(active)) return active;
     if (Succeeded(active) ||
         Succeeded(registry.ReadString(RegistryRoot::LocalMachine, kComputerNameKey,
                                       L"ComputerName", RegistryView::Default, value))) {
@@ -147,7 +154,11 @@ ResultCode DumpVolumes(VolumeSource& volumes, Console& console, std::wstring& te
         std::wstring volume;
         if (volumes.FindFirst(volume) != 0) return rc::VolumeSearchFailed;
         for (;;) {
-            if (!AppendVolume(volumes, console, volume, text)) return rc::Ok;
+            bool ended = false;
+            if (const ResultCode code = AppendVolume(volumes, console, volume, text, ended);
+                Failed(code) || ended) {
+                return code;
+            }
             if (const std::uint32_t error = volumes.FindNext(volume); error != 0) {
                 if (error != kErrorNoMoreFiles) {
                     console.Write(FormatText(L"FindNextVolumeW failed with error code %d\n",

@@ -113,7 +113,7 @@ ResultCode RemoveFile(const std::wstring& path) noexcept {
 }
 
 // The target's owner and mode go to the replacement first, as a replaced file keeps them.
-ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
+static ResultCode MoveInPlace(const std::wstring& target, const std::wstring& replacement) noexcept {
     const std::string to = NativePath(target);
     const std::string from = NativePath(replacement);
     struct stat info {};
@@ -126,6 +126,13 @@ ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& repla
         return LastError();
     }
     return Check(std::rename(from.c_str(), to.c_str()));
+}
+
+// A failed rename leaves the target as it was.
+ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
+    const ResultCode result = MoveInPlace(target, replacement);
+    if (Failed(result)) (void)RemoveFile(replacement);
+    return result;
 }
 
 ResultCode CurrentDirectory(std::wstring& out) noexcept {

@@ -31,12 +31,14 @@ ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
         return rc::Ok;
     }
     const int length = static_cast<int>(text.size());
+    const UINT codePage = GetACP();
+    const char* fallback = DefaultCharacterFor(codePage);
     const int needed =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, "?", nullptr);
+        WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, fallback, nullptr);
     if (needed <= 0) return ResultFromWin32(GetLastError());
     std::string bytes(static_cast<std::size_t>(needed), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), needed, "?", nullptr) !=
-        needed) {
+    if (WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), needed, fallback,
+                            nullptr) != needed) {
         return ResultFromWin32(GetLastError());
     }
     out = std::move(bytes);

@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include "common/path_join.h"
+#include "common/random.h"
+#include "common/text_format.h"
 #include "platform/fs.h"
+#include "platform/replace_steps.h"
 #include "platform/win/sized_string_win.h"
 #include "platform/win/unique_handle_win.h"
 
@@ -47,6 +50,33 @@ ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept {
     return Check(RemoveDirectoryW(path.c_str()));
 }
 
+// The system's replace call and what the decision around it needs.
+class SystemReplaceCalls final : public ReplaceCalls {
+public:
+    ResultCode Replace(const std::wstring& target, const std::wstring& replacement,
+                       const std::wstring& backup) noexcept override {
+        return Check(ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), 0,
+                                  nullptr, nullptr));
+    }
+    ResultCode Move(const std::wstring& from, const std::wstring& to) noexcept override {
+        return Check(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
+    }
+    bool Exists(const std::wstring& path) noexcept override {
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    void Remove(const std::wstring& path) noexcept override { DeleteFileW(path.c_str()); }
+};
+
+// A name beside `target` that nothing holds yet.
+std::wstring FreeBackupName(const std::wstring& target) {
+    std::wstring name;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = target + FormatText(L".%08x.old", NextRandom());
+        if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    }
+    return name;
+}
+
 }  // namespace
 
 bool IsDirectory(const std::wstring& path) noexcept {
@@ -82,16 +112,12 @@ ResultCode RemoveFile(const std::wstring& path) noexcept { return Check(DeleteFi
 
 ResultCode ReplaceFileWith(const std::wstring& target, const std::wstring& replacement) noexcept {
     // Wine's ReplaceFileW would put the file in place of a directory.
-    if (IsDirectory(target)) return ResultFromWin32(ERROR_ACCESS_DENIED);
-    if (ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr)) {
-        return rc::Ok;
+    if (IsDirectory(target)) {
+        DeleteFileW(replacement.c_str());
+        return ResultFromWin32(ERROR_ACCESS_DENIED);
     }
-    const DWORD error = GetLastError();
-    // Nothing to replace yet: the new file only takes the name.
-    if (error == ERROR_FILE_NOT_FOUND && GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return Check(MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH));
-    }
-    return ResultFromWin32(error);
+    SystemReplaceCalls calls;
+    return ReplaceThroughBackup(calls, target, replacement, FreeBackupName(target));
 }
 
 ResultCode CurrentDirectory(std::wstring& out) noexcept {

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 #include "zip_parallel_support.h"
 
@@ -26,6 +27,9 @@ constexpr off_t kFailAt = 40000;
 // the first retry delay.
 std::string g_lockedPath, g_releasedPath;
 std::atomic<bool> g_released{false};
+// Opens of paths under this folder are counted.
+std::string g_countedFolder;
+std::atomic<int> g_countedOpens{0};
 
 }  // namespace
 
@@ -37,6 +41,9 @@ extern "C" int open(const char* path, int flags, ...) {
         va_start(args, flags);
         mode = static_cast<mode_t>(va_arg(args, int));
         va_end(args);
+    }
+    if (!g_countedFolder.empty() && std::string_view(path).starts_with(g_countedFolder)) {
+        ++g_countedOpens;
     }
     if (path == g_lockedPath || (path == g_releasedPath && !g_released)) {
         errno = EACCES;
@@ -88,6 +95,7 @@ protected:
         g_failingInode = 0;
         g_lockedPath.clear();
         g_releasedPath.clear();
+        g_countedFolder.clear();
     }
     // Both runs from the same starting state; `arrange` sets it up before each.
     PackRun ExpectSameRuns(const std::function<void()>& arrange, const std::string& label) {
@@ -158,6 +166,23 @@ TEST_F(ZipParallelPosixTest, AFullDisk) {
         test::ExpectSameRun(sequential, test::PackTree(source, archive, 2),
                             "disk full at " + std::to_string(room));
     }
+}
+
+// Once the first write has failed every entry fails: the workers stop packing at once.
+TEST_F(ZipParallelPosixTest, WorkersStopAfterAnOutputFailure) {
+    const path wide = dir / "wide";
+    for (int i = 0; i < 600; ++i) {
+        test::WriteBytes(wide / ("f" + std::to_string(i) + ".log"), Text(3000));
+    }
+    g_countedFolder = wide.string() + "/";
+    const FileSizeLimit limit(10);
+    g_countedOpens = 0;
+    const PackRun sequential = test::PackTree(wide, archive, 0);
+    ASSERT_EQ(g_countedOpens.load(), 1) << "the writer opens no file after the failure";
+    g_countedOpens = 0;
+    test::ExpectSameRun(sequential, test::PackTree(wide, archive, 2), "output failed");
+    // At most what was listed ahead (64 items and the front one) before the failure.
+    EXPECT_LE(g_countedOpens.load(), 66);
 }
 
 using test::ParsedArchive;

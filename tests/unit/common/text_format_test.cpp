@@ -40,6 +40,11 @@ TEST(CombinePath, EmptyOrAbsoluteSecondPartStandsAlone) {
     EXPECT_EQ(CombinePath(L"C:\\w", L"D:\\r.tmp"), L"D:\\r.tmp");
     EXPECT_EQ(CombinePath(L"C:\\w", L"\\\\srv\\s"), L"\\\\srv\\s");
     EXPECT_EQ(CombinePath(L"/tmp/w", L"/tmp/x"), L"/tmp/x");
+    // Relative to the current folder of a drive, or to the current drive's root.
+    EXPECT_FALSE(IsAbsolutePath(L"D:r.tmp"));
+    EXPECT_FALSE(IsAbsolutePath(L"C:"));
+    EXPECT_FALSE(IsAbsolutePath(L"\\r.tmp"));
+    EXPECT_TRUE(IsAbsolutePath(L"c:/r.tmp"));
 }
 
 constexpr std::int64_t kUnixEpoch = 116'444'736'000'000'000;

@@ -68,6 +68,7 @@ public:
 
     ResultCode openResult = rc::Ok, writeResult = rc::Ok;
     int writes = 0;
+    std::vector<std::wstring> written;  // key\value of each write, in order
 
 private:
     const Value* Lookup(const std::wstring& path, const std::wstring& name) const {
@@ -82,6 +83,7 @@ private:
         if (Failed(writeResult)) return writeResult;
         values_[{path, name}] = std::move(value);
         ++writes;
+        written.push_back(path + L"\\" + name);
         return rc::Ok;
     }
 

@@ -21,6 +21,9 @@ public:
     ResultCode ReadString(RegistryRoot root, const std::wstring& path,
                           const std::wstring& valueName, RegistryView view,
                           std::wstring& out) override {
+        if (const auto failing = failingKeys_.find({root, path}); failing != failingKeys_.end()) {
+            return failing->second;
+        }
         const auto found = strings_.find({root, path, valueName, view});
         if (found == strings_.end()) {
             // A missing value of a key that exists, else a missing key.
@@ -33,6 +36,11 @@ public:
     ResultCode ReadDword(RegistryRoot, const std::wstring&, const std::wstring&, RegistryView,
                          std::uint32_t&) override {
         return static_cast<ResultCode>(0xE0010013);
+    }
+
+    // A key whose every open fails with `code`.
+    void FailKey(RegistryRoot root, const std::wstring& key, ResultCode code) {
+        failingKeys_[{root, key}] = code;
     }
 
     // A key that exists even without the values asked for.
@@ -55,6 +63,7 @@ private:
         strings_;
     std::map<std::pair<RegistryRoot, std::wstring>, std::vector<std::wstring>> subKeys_;
     std::set<std::pair<RegistryRoot, std::wstring>> keys_;
+    std::map<std::pair<RegistryRoot, std::wstring>, ResultCode> failingKeys_;
 };
 
 }  // namespace qor::test

@@ -9,7 +9,13 @@
 #include "maintenance/debug_logging.h"
 #include "maintenance/log_config_file.h"
 #include "platform/fs.h"
+#include "platform/ansi_code_page.h"
 #include "support/test_env.h"
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "platform/posix/native_path_posix.h"
+#endif
 
 namespace qor {
 namespace {
@@ -38,9 +44,12 @@ TEST(LogConfigFile, SavedTextFollowsTheLineRules) {
         {"quotes and escapes kept raw", L"[s]\nq = \"x;y\";c\nr = \"say \\\"hi\\\"\" next",
          L"[s]\r\nq = \"x;y\" ;c\r\nr = \"say \\\"hi\\\"\" next\r\n"},
         {"comment after the last entry is lost", L"[s]\nk=v\n;tail", L"[s]\r\nk = v\r\n"},
-        {"one blank line between sections, whatever their comments",
-         L"[a]\nk=1\n\n\n;about b\n[b]\nk=2\n;about c\n[c]",
-         L"[a]\r\nk = 1\r\n\r\n;about b\r\n[b]\r\nk = 2\r\n\r\n;about c\r\n[c]\r\n"},
+        {"one blank line between sections, more when a comment follows them",
+         L"[a]\nk=1\n\n\n;about b\n[b]\nk=2\n;about c\n[c]\n\n[d]",
+         L"[a]\r\nk = 1\r\n\r\n\r\n;about b\r\n[b]\r\nk = 2\r\n\r\n;about c\r\n[c]\r\n"
+         L"\r\n[d]\r\n"},
+        {"blank lines at the top kept before the first comment", L"\n\n;top\n[s]\n[r]",
+         L"[r]\r\n\r\n\r\n\r\n;top\r\n[s]\r\n"},
     };
     for (const TextCase& c : cases) EXPECT_EQ(Resaved(c.in), c.out) << c.what;
 }
@@ -158,6 +167,38 @@ struct LogFolder {
     test::FakeInstallSources sources;
     ProductInstallation installation{sources};
 };
+
+// A save puts a new file in place of the old one: another name of the old file keeps the old
+// bytes, as the file itself does when a save fails.
+TEST(LogConfigFile, SaveReplacesTheFileInsteadOfRewritingIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "hard links made on host";
+#else
+    test::ScratchDirectory dir;
+    const std::wstring path = dir / L"privlog.cfg";
+    test::WriteBytes(path, kPriv);
+    ASSERT_EQ(link(fs::NativePath(path).c_str(), fs::NativePath(dir / L"other.cfg").c_str()), 0);
+    LogConfigFile file;
+    ASSERT_EQ(file.Load(path), rc::Ok);
+    LogConfigEntry* entry = nullptr;
+    ASSERT_EQ(file.Find(L"root", L"Severity", entry), rc::Ok);
+    LogConfigFile::SetValue(*entry, L"DEBUG");
+    ASSERT_EQ(file.Save(path), rc::Ok);
+    EXPECT_EQ(test::ReadBytes(path), "[root]\r\nSeverity = DEBUG\r\n");
+    EXPECT_EQ(test::ReadBytes(dir / L"other.cfg"), kPriv);
+#endif
+}
+
+// Where the ANSI code page is UTF-8 (or UTF-7) the system's conversion refuses a default
+// character: every save would fail.
+TEST(LogConfigFile, NoDefaultCharacterWhereTheCodePageIsUtf8) {
+    EXPECT_EQ(DefaultCharacterFor(65001), nullptr);
+    EXPECT_EQ(DefaultCharacterFor(65000), nullptr);
+    for (const std::uint32_t codePage : {1252u, 1251u, 932u, 936u}) {
+        ASSERT_NE(DefaultCharacterFor(codePage), nullptr) << codePage;
+        EXPECT_STREQ(DefaultCharacterFor(codePage), "?") << codePage;
+    }
+}
 
 // The menu's switches, a missing file or key and the stop before the next file are checked
 // byte for byte end to end (test_debug_logging.py); here the other sections and files.

@@ -94,6 +94,19 @@ TEST_F(TdiOrderTest, ServicesWithoutTagGetTheirFixedTagOrANewOne) {
     EXPECT_EQ(List(), (std::vector<std::uint32_t>{90}));
 }
 
+// A fixed tag goes to the service before the list names it, so the list never holds a tag
+// that no driver has.
+TEST_F(TdiOrderTest, AFixedTagIsWrittenToTheServiceBeforeTheList) {
+    Install(L"Tcpip", 3);
+    Install(L"Tcpip6", std::nullopt);  // fixed tag 8, free
+    Install(L"NetBT", 87);
+    SetList({3, 87});
+    ASSERT_EQ(Order(), 0);
+    ASSERT_GE(registry.written.size(), 2u);
+    EXPECT_EQ(registry.written[0], Key(L"Tcpip6") + L"\\Tag");
+    EXPECT_EQ(registry.written[1], std::wstring(kGroupOrderListKey) + L"\\" + kTdiGroup);
+}
+
 TEST_F(TdiOrderTest, ListIsReadByItsSizeAndWrittenWithItsTrueCount) {
     for (auto [name, tag] : {std::pair{L"Tcpip", 3u}, {L"QorTdiX", 86u}, {L"NetBT", 87u}}) Install(name, tag);
     for (const std::uint32_t count : {1u, 9u, 0xFFFFFFFFu}) {

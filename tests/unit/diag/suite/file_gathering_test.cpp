@@ -14,6 +14,12 @@
 #include "platform/fs.h"
 #include "support/test_env.h"
 #include "support/version_images.h"
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/posix/native_path_posix.h"
+#endif
 
 namespace qor {
 namespace {
@@ -305,6 +311,33 @@ TEST_F(FileVersionsTest, ListsEachImageOfTheFourListingsInOrder) {
     const std::wstring rest = text.substr(start.size());
     EXPECT_TRUE(rest == L"a.sys" + line + L"b.sys" + line ||
                 rest == L"b.sys" + line + L"a.sys" + line);
+}
+
+// An entry of the installation directory that cannot be taken ends the dump at once: no more
+// lines, no system listings.
+TEST_F(FileVersionsTest, AnInstallationEntryThatCannotBeTakenEndsTheDump) {
+#ifdef _WIN32
+    GTEST_SKIP() << "an entry whose full path is too long is made on host";
+#else
+    std::wstring deep = install_;
+    while (deep.size() + 101 < 4050) {
+        deep += L"\\" + std::wstring(100, L'd');
+        ASSERT_EQ(fs::MakeDirectory(deep), rc::Ok);
+    }
+    // Its name fits, its full path does not.
+    const int folder = open(fs::NativePath(deep).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    const std::string tooLong = std::string(250, 'x') + ".exe";
+    const int file = openat(folder, tooLong.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(file, 0);
+    close(file);
+    test::WriteBytes(drivers_ + L"\\qortdi.sys", kImage);
+    std::wstring text;
+    EXPECT_TRUE(Failed(DumpFileVersionsIn(text, deep, system_)));
+    EXPECT_EQ(text, Heading(deep));
+    EXPECT_EQ(unlinkat(folder, tooLong.c_str(), 0), 0);
+    close(folder);
+#endif
 }
 
 // A missing driver folder gives no heading. A folder with one of the two masks empty is

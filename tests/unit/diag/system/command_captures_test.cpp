@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "diag/network/active_connections.h"
+#include "support/test_env.h"
 
 namespace qor {
 namespace {
@@ -85,6 +86,30 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
     EXPECT_EQ(NetstatCommandLine(L"C:\\Documents and Settings\\a&b\\netdump.txt"),
               L"cmd.exe /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"
               L"netdump.txt\" 2>NUL\"");
+}
+
+// Tables that cannot be read are not reported: the step's result is the listing's launch.
+TEST(ActiveConnections, TheStepsResultIsTheListingsLaunch) {
+    struct Unreadable final : ConnectionTableReader {
+        std::uint32_t Read(ConnectionTable, void*, std::uint32_t&) noexcept override { return 5; }
+    };
+    OsVersionRecord os;
+    os.filled = true;
+    os.majorVersion = 6;
+    int opened = 0;
+    const OpenConnectionTables open = [&opened] {
+        ++opened;
+        return std::make_unique<Unreadable>();
+    };
+    test::ScratchDirectory dir;
+    RecordingLauncher launcher;
+    const std::wstring work = dir.Path();
+    const CaptureTarget target{launcher, work};
+    EXPECT_EQ(DumpActiveConnections(os, open, target), rc::Ok);
+    launcher.failing = {L"cmd.exe"};
+    EXPECT_EQ(DumpActiveConnections(os, open, target), rc::FileNotFound);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(launcher.started.size(), 2u);
 }
 
 TEST(FilteringPlatform, VistaOnlyInOrderStoppingAtTheFirstFailure) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "common/time_fields.h"
 #include "diag/network/connection_table.h"
 #include "diag/system/process_list.h"
@@ -69,6 +71,7 @@ public:
     std::uint32_t PathNames(const std::wstring& volume, std::vector<wchar_t>& buffer,
                             std::uint32_t& needed) override {
         pathBuffers.push_back(buffer.size());
+        if (outOfMemory) throw std::bad_alloc();
         std::wstring list;
         for (const FakeVolume& v : volumes) {
             if (v.name == volume) for (const std::wstring& p : v.paths) list += p + L'\0';
@@ -86,6 +89,7 @@ public:
     std::vector<FakeVolume> volumes;
     std::uint32_t endError = kErrorNoMoreFiles;
     std::size_t next = 0, growBy = 0;  // the list grows by `growBy` on every call
+    bool outOfMemory = false;          // in the path list
     std::vector<std::wstring> dosNames;
     std::vector<std::size_t> pathBuffers;
 };
@@ -196,6 +200,7 @@ TEST(SystemInformation, ComputerName) {
         {"registered name", nullptr, nullptr, nullptr, L"R", rc::Ok, L"R"},
         {"neither value", nullptr, nullptr, nullptr, nullptr, rc::Ok, L"localhost"},
         {"no key", nullptr, nullptr, nullptr, nullptr, rc::RegistryKeyNotFound, L""},
+        {"key not opened", nullptr, nullptr, nullptr, nullptr, ResultFromWin32(5), L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,6 +211,7 @@ TEST(SystemInformation, ComputerName) {
         if (c.active) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ActiveComputerName", c.active);
         if (c.registered) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ComputerName", c.registered);
         if (c.code == rc::Ok) accounts.registry.AddKey(RegistryRoot::LocalMachine, kNameKey);
+        if (c.code == ResultFromWin32(5)) registry.FailKey(RegistryRoot::LocalMachine, kNameKey, c.code);
         std::wstring name;
         EXPECT_EQ(LookupComputerName(accounts, name), c.code);
         if (c.code == rc::Ok) {
@@ -243,6 +249,16 @@ TEST(SystemInformation, VolumeWalkStopsWithItsMessages) {
         EXPECT_EQ(blocks, c.blocks);
         EXPECT_EQ(console.output, c.message);
     }
+}
+
+TEST(SystemInformation, RunningOutOfMemoryForMountPathsEndsTheWalkWithItsCode) {
+    FakeVolumes volumes;
+    volumes.volumes = {kTwoPaths, kUnmounted};
+    volumes.outOfMemory = true;
+    test::FakeConsole console;
+    std::wstring text;
+    EXPECT_EQ(DumpVolumes(volumes, console, text), rc::OutOfMemory);
+    EXPECT_EQ(volumes.dosNames.size(), 1u);
 }
 
 TEST(SystemInformation, MountPathListGrowsBoundedlyAndStopsAtItsEnd) {
