@@ -76,7 +76,8 @@ struct Walk {
     void ListDirectory(const std::wstring& directory, const std::wstring& prefix) {
         fs::DirectoryEnumerator listing;
         ResultCode result =
-            listing.Open(directory, L"*", fs::kinds::Directories | fs::kinds::Files);
+            listing.Open(directory, L"*",
+                         fs::kinds::Directories | fs::kinds::Files | fs::kinds::NotThroughLink);
         if (Failed(result)) return PlanFailure(result);
         fs::DirectoryEntry entry;
         while (Succeeded(result = listing.Next(entry))) {
