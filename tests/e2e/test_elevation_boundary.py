@@ -2,6 +2,7 @@
 or a Notepad of their choosing, and links in folders they can write."""
 import os
 import shutil
+import time
 import types
 import zipfile
 
@@ -26,23 +27,30 @@ def planted(build, tmp_path_factory):
     (shared / "own.log").write_bytes(b"own\r\n")
     os.symlink(secret, shared / "linked")
     os.link(secret / "secret.log", shared / "second.log")
-    temp = session.drive_c("C:\\usertemp")
-    (temp / "RUVAruz").mkdir(parents=True)
-    os.symlink(secret, temp / "RUVAruz" / "Logs")
-    steered = session.with_env(TMP="C:\\usertemp", TEMP="C:\\usertemp",
-                               WINEDLLOVERRIDES="mscoree,mshtml=;cmd.exe,notepad.exe=n")
+    # Wine takes TEMP from the user's registry, not from the Unix environment.
+    temps = [t for t in session.prefix.glob("drive_c/users/*/Temp") if t.parent.name != "Public"]
+    assert len(temps) == 1, temps
+    (temps[0] / "RUVAruz").mkdir()
+    os.symlink(secret, temps[0] / "RUVAruz" / "Logs")
+    steered = session.with_env(WINEDLLOVERRIDES="mscoree,mshtml=;cmd.exe,notepad.exe=n")
     target = tmp_path_factory.mktemp("planted") / "pkg.zip"
     out = steered.run("-run", str(target), stdin=None)
     assert out.exit_code == 0, out.text
     with zipfile.ZipFile(target) as archive:
         names = [n.replace("\\", "/") for n in archive.namelist()]
-    steered.run(stdin=b"68q")
+    report = steered.run(stdin=b"68q")
+    assert "Please stand by, opening the output file:\n" in report.text, report.text
     yield types.SimpleNamespace(names=names, system32=system32)
     stop_prefix(session)
 
 
 def recorded(folder, program):
+    """The command lines the stand-in recorded; it may still be starting when the run ends."""
     log = folder / f"{program}.log"
+    for _ in range(100):
+        if log.exists():
+            break
+        time.sleep(0.1)
     return log.read_text(encoding="utf-8").splitlines() if log.exists() else []
 
 
@@ -55,8 +63,9 @@ def test_the_command_interpreter_never_runs_autorun_commands(planted):
 def test_the_report_opens_in_the_systems_notepad(planted):
     lines = recorded(planted.system32, "notepad")
     assert len(lines) == 1, lines
-    assert lines[0].startswith('"C:\\windows\\system32\\notepad.exe" "C:\\usertemp\\qorfwdiag')
-    assert lines[0].endswith('.txt"')
+    program, _, report = lines[0].partition(" ")
+    assert program == '"C:\\windows\\system32\\notepad.exe"'
+    assert report.startswith('"C:\\users\\') and report.endswith('.txt"'), report
 
 
 def test_links_in_writable_log_folders_add_nothing(planted):

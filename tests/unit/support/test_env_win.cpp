@@ -62,8 +62,15 @@ bool PlantDirectoryLink(const std::wstring& link, const std::wstring& target) {
             LookupExport<CreateSymbolicLinkFn>(L"kernel32.dll", "CreateSymbolicLinkW");
         if (create == nullptr || !create(link.c_str(), target.c_str(), kDirectoryLink)) return false;
     }
-    const DWORD attributes = GetFileAttributesW(link.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // Wine may answer the wait for a Unix child before that child has run.
+    for (int tries = 0; tries < 50; ++tries) {
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
 }
 
 bool PlantHardLink(const std::wstring& link, const std::wstring& existing) {
