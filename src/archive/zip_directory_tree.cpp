@@ -85,7 +85,8 @@ struct Walk {
         queue.pop_front();
         listing.emplace();
         const ResultCode result =
-            listing->Open(directory, L"*", fs::kinds::Directories | fs::kinds::Files);
+            listing->Open(directory, L"*",
+                          fs::kinds::Directories | fs::kinds::Files | fs::kinds::NotThroughLink);
         if (Failed(result)) {
             listing.reset();
             PlanFailure(result);

@@ -41,7 +41,7 @@ void PrepareFile(std::wstring_view entryName, const std::wstring& sourcePath, Pa
     try {
         fs::File source;
         out.complete = !IsStoredName(entryName) &&
-                       Succeeded(fs::OpenForReading(sourcePath, source)) &&
+                       Succeeded(fs::OpenUnlinkedForReading(sourcePath, source)) &&
                        Pack(source, tools, reservation, cancel, out) == zr::Ok;
     } catch (const std::bad_alloc&) {
         out.complete = false;

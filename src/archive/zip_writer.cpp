@@ -282,7 +282,7 @@ ZipResult ZipWriter::State::AddEntry(std::wstring_view entryName, const std::wst
     }
     fs::File file;
     fs::FileInfo info;
-    if (Failed(fs::OpenForReading(*source, file)) || Failed(file.Info(info))) {
+    if (Failed(fs::OpenUnlinkedForReading(*source, file)) || Failed(file.Info(info))) {
         return zr::SourceUnavailable;
     }
     if (info.size > kMaxEntrySize) return zr::BadArgument;

@@ -56,7 +56,8 @@ public:
     [[nodiscard]] static ResultCode Create(const std::wstring& path, ZipWriter& out,
                                            const ZipOptions& options = {}) noexcept;
 
-    // Backslashes in entry names become "/".
+    // Backslashes in entry names become "/". A source that is a link (or has a second name) is
+    // not opened: zr::SourceUnavailable.
     [[nodiscard]] ZipResult AddFile(std::wstring_view entryName,
                                     const std::wstring& sourcePath) noexcept;
     // As AddFile, from what PrepareFile made of the same entry and source.

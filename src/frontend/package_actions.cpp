@@ -20,12 +20,29 @@ std::wstring ReplaceAll(std::wstring text, std::wstring_view what, std::wstring_
     return text;
 }
 
+std::size_t NameStart(const std::wstring& path) {
+    const std::size_t last = path.find_last_of(L"\\/:");
+    return last == std::wstring::npos ? 0 : last + 1;
+}
+
+// An existing destination is removed first, so that a link put at its name is removed
+// rather than written through.
+ResultCode CopyOverWithoutFollowing(const std::wstring& from, const std::wstring& to) {
+    const ResultCode removed = fs::RemoveFile(to);
+    if (Failed(removed) && removed != rc::FileNotFound) return removed;
+    return fs::CopyFileNew(from, to);
+}
+
 }  // namespace
 
 std::wstring PackageCopyName(const std::wstring& packagePath) {
-    const std::size_t last = packagePath.find_last_of(L"\\/:");
-    const std::wstring name = last == std::wstring::npos ? packagePath : packagePath.substr(last + 1);
-    return ReplaceAll(name, L".tmp", L".zip");
+    return ReplaceAll(packagePath.substr(NameStart(packagePath)), L".tmp", L".zip");
+}
+
+std::wstring ReportTextPath(const std::wstring& reportPath) {
+    const std::size_t start = NameStart(reportPath);
+    return reportPath.substr(0, start) +
+           ReplaceAll(reportPath.substr(start), L".tmp", L".txt");
 }
 
 void PackageActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
@@ -66,7 +83,7 @@ ResultCode PackageActions::CopyToDumpsFolder(const std::wstring& packagePath,
         if (const ResultCode code = fs::MakeDirectory(folder); Failed(code)) return code;
     }
     destination = JoinPath(folder, name);
-    return fs::CopyFileOver(packagePath, destination);
+    return CopyOverWithoutFollowing(packagePath, destination);
 }
 
 void PackageActions::SaveReportAndOpen() {
@@ -81,7 +98,7 @@ void PackageActions::SaveReportAndOpen() {
     console_.Write(FormatText(
         L"\nDiagnostics process finished. Please stand by, opening the output file:\n%ls\n",
         reportPath.c_str()));
-    const std::wstring textPath = ReplaceAll(reportPath, L".tmp", L".txt");
+    const std::wstring textPath = ReportTextPath(reportPath);
     if (const ResultCode code = fs::MoveFileOver(reportPath, textPath); Failed(code)) {
         PrintErrorCode(console_, code);
         return;
@@ -99,7 +116,7 @@ ResultCode PackageActions::RunToFile(const std::wstring& fileName) {
     }
     console_.Write(kCopying);
     console_.Write(FormatText(L"\nCopying '%ls'\nto '%ls'.\n", packagePath.c_str(), fileName.c_str()));
-    if (const ResultCode code = fs::CopyFileOver(packagePath, fileName); Failed(code)) {
+    if (const ResultCode code = CopyOverWithoutFollowing(packagePath, fileName); Failed(code)) {
         PrintErrorCode(console_, code);
         return code;
     }

@@ -16,6 +16,7 @@ public:
     virtual ~Shell() = default;
     // Fails only when the command line cannot be made; whether Explorer starts is not known.
     [[nodiscard]] virtual ResultCode ShowInExplorer(const std::wstring& path) = 0;
+    // Shows a text file in the system's Notepad; whether it starts is not known.
     virtual void Open(const std::wstring& path) = 0;
 };
 
@@ -23,6 +24,8 @@ using RunFactory = std::function<std::unique_ptr<DiagnosticsRun>()>;
 
 // The package's file name: the part after the last "\", "/" or ":", with ".tmp" made ".zip".
 std::wstring PackageCopyName(const std::wstring& packagePath);
+// The report's path with ".tmp" made ".txt" in its file name only.
+std::wstring ReportTextPath(const std::wstring& reportPath);
 
 class PackageActions {
 public:

@@ -7,7 +7,7 @@ class WinShell final : public Shell {
 public:
     // "explorer.exe /select,<path>"; whether it starts is not looked at.
     [[nodiscard]] ResultCode ShowInExplorer(const std::wstring& path) override;
-    // The document's "open" verb; the outcome is not looked at.
+    // The system's notepad.exe by full path, the path quoted; the outcome is not looked at.
     void Open(const std::wstring& path) override;
 };
 

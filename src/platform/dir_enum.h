@@ -8,6 +8,9 @@
 
 namespace qor::rc {
 inline constexpr ResultCode EndOfEntries = SuiteError(0x0E);
+// A link met where a plain file or directory must be: Windows error 1920 (the file cannot be
+// accessed by the system) in result form.
+inline constexpr ResultCode LinkRefused = static_cast<ResultCode>(0xC0070780u);
 }
 
 namespace qor::fs {
@@ -18,6 +21,9 @@ inline constexpr std::uint32_t Dot = 2;
 inline constexpr std::uint32_t Directories = 4;
 inline constexpr std::uint32_t Files = 8;
 inline constexpr std::uint32_t ReparsePoints = 16;
+// Not a kind of entry: the listed directory itself must be no link (Open gives
+// rc::LinkRefused otherwise), and it is kept from being deleted or renamed while listed.
+inline constexpr std::uint32_t NotThroughLink = 32;
 }  // namespace kinds
 
 struct DirectoryEntry {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "platform/dir_enum.h"
 
 namespace qor::fs {
 
@@ -48,6 +49,8 @@ public:
     [[nodiscard]] ResultCode SeekFromStart(std::uint64_t offset) noexcept;
     [[nodiscard]] ResultCode Info(FileInfo& out) noexcept;
     [[nodiscard]] ResultCode Flush() noexcept;
+    // Creation, last-access and last-write times of `times` (the other fields are ignored).
+    [[nodiscard]] ResultCode SetTimes(const FileInfo& times) noexcept;
     void Close() noexcept;
 
     // Platform handle: a HANDLE on Windows, a descriptor on POSIX.
@@ -69,6 +72,9 @@ private:
 [[nodiscard]] ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept;
 // Write only, no sharing; an existing object is a failure.
 [[nodiscard]] ResultCode CreateNew(const std::wstring& path, File& out) noexcept;
+// As OpenForReading, but only a plain file: a link (reparse point, or a file with more than
+// one name) or a directory gives rc::LinkRefused, and nothing is opened.
+[[nodiscard]] ResultCode OpenUnlinkedForReading(const std::wstring& path, File& out) noexcept;
 
 // Attributes of a file or directory: rc::FileNotFound or rc::PathNotFound when missing.
 [[nodiscard]] ResultCode QueryAttributes(const std::wstring& path,
@@ -76,8 +82,14 @@ private:
 bool IsDirectory(const std::wstring& path) noexcept;
 // One level; an existing object or a missing parent is a failure.
 [[nodiscard]] ResultCode MakeDirectory(const std::wstring& path) noexcept;
-// The directory, everything in it, then itself; links are removed, never followed.
+// As MakeDirectory, for the process alone: full control for the system and the
+// administrators, read and execute for the user, nothing inherited from the parent. `held`
+// keeps it open, so that nobody can delete or rename it until `held` is closed.
+[[nodiscard]] ResultCode MakePrivateDirectory(const std::wstring& path, File& held) noexcept;
+// The directory, everything in it, then itself; links are removed, never followed or entered.
 [[nodiscard]] ResultCode RemoveTree(const std::wstring& path) noexcept;
+// As RemoveTree for a directory that `held` keeps open: closed once the contents are gone.
+[[nodiscard]] ResultCode RemoveTree(const std::wstring& path, File& held) noexcept;
 // An existing destination is replaced.
 [[nodiscard]] ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept;
 // An existing destination is left alone: the file-exists code (80) in result form.

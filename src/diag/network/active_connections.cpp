@@ -1,5 +1,6 @@
 #include "diag/network/active_connections.h"
 
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -20,6 +21,8 @@ ResultCode DumpConnectionTables(const OpenConnectionTables& open,
     return rc::Ok;
 }
 
+constexpr std::uint32_t kBadPathName = 161;
+
 // Characters that make the command interpreter split or reinterpret a bare path.
 bool NeedsQuotes(const std::wstring& path) {
     return path.find_first_of(L" \t&()[]{}^=;!'+,`~%") != std::wstring::npos;
@@ -31,12 +34,16 @@ std::wstring NetstatCommandLine(const std::wstring& outputPath) {
     const std::wstring target = NeedsQuotes(outputPath) ? L"\"" + outputPath + L"\"" : outputPath;
     const std::wstring inner = FormatText(L"%ls >> %ls 2>NUL", L"netstat.exe -ano", target.c_str());
     if (inner.empty()) return {};
-    return FormatText(L"cmd.exe /U /C \"%ls\"", inner.c_str());
+    // No AutoRun commands (/D) and no delayed expansion of "!" (/V:OFF), whatever the user's
+    // registry says.
+    return FormatText(L"cmd.exe /D /V:OFF /U /C \"%ls\"", inner.c_str());
 }
 
 ResultCode DumpNetstat(const CaptureTarget& target) noexcept {
     std::wstring path, command;
     if (const ResultCode code = CaptureFilePath(target, L"netdump.txt", path); Failed(code)) return code;
+    // The interpreter expands "%NAME%" even inside quotes, and the path comes from TMP.
+    if (path.find(L'%') != std::wstring::npos) return ResultFromWin32(kBadPathName);
     try {
         command = NetstatCommandLine(path);
     } catch (const std::bad_alloc&) {

@@ -19,7 +19,8 @@ using OpenConnectionTables = std::function<std::unique_ptr<ConnectionTableReader
                                                const OpenConnectionTables& open,
                                                const CaptureTarget& target) noexcept;
 
-// The connection listing, appended to "netdump.txt" by the command interpreter.
+// The connection listing, appended to "netdump.txt" by the command interpreter, which runs
+// no AutoRun command; a work directory whose path holds "%" gives the bad-path-name code.
 [[nodiscard]] ResultCode DumpNetstat(const CaptureTarget& target) noexcept;
 std::wstring NetstatCommandLine(const std::wstring& outputPath);
 

@@ -14,7 +14,7 @@ DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
 }
 
 DiagnosticsRun::~DiagnosticsRun() {
-    if (removeWorkDirectory_ && !workDirectory_.empty()) (void)RemoveWorkDirectory(workDirectory_);
+    if (removeWorkDirectory_ && !workDirectory_.empty()) (void)RemoveWorkDirectory(workDirectory_, workHold_);
 }
 
 Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
@@ -55,7 +55,7 @@ ResultCode DiagnosticsRun::PrepareWorkDirectory() {
     std::wstring package;
     if (const ResultCode code = NamePackage(directory, package); code != rc::Ok) return code;
     StartStep(L"Creating temporary directory...");
-    if (const ResultCode code = CreateWorkDirectory(directory); Failed(code)) return code;
+    if (const ResultCode code = CreateWorkDirectory(directory, workHold_); Failed(code)) return code;
     workDirectory_ = std::move(directory);
     packagePath_ = std::move(package);
     Outcome(rc::Ok);

@@ -10,6 +10,7 @@
 #include "diag/run/collectors.h"
 #include "diag/run/fs_redirection.h"
 #include "diag/run/run_log.h"
+#include "platform/fs.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 
@@ -83,6 +84,7 @@ private:
     bool verbose_ = false;
     bool fullSet_ = false;
     std::wstring workDirectory_;
+    fs::File workHold_;  // keeps the work directory from being deleted or renamed
     std::wstring packagePath_;
     std::wstring installDirectory_;
     std::wstring driverText_;

@@ -56,13 +56,13 @@ ResultCode NamePackage(const std::wstring& workDirectory, std::wstring& packageP
     return rc::Ok;
 }
 
-ResultCode CreateWorkDirectory(const std::wstring& workDirectory) noexcept {
-    return fs::MakeDirectory(workDirectory);
+ResultCode CreateWorkDirectory(const std::wstring& workDirectory, fs::File& held) noexcept {
+    return fs::MakePrivateDirectory(workDirectory, held);
 }
 
-ResultCode RemoveWorkDirectory(const std::wstring& workDirectory) noexcept {
+ResultCode RemoveWorkDirectory(const std::wstring& workDirectory, fs::File& held) noexcept {
     if (workDirectory.empty()) return rc::EmptyPath;
-    return fs::RemoveTree(workDirectory);
+    return fs::RemoveTree(workDirectory, held);
 }
 
 }  // namespace qor

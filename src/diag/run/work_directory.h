@@ -5,6 +5,7 @@
 
 #include "common/result.h"
 #include "common/time_fields.h"
+#include "platform/fs.h"
 
 namespace qor {
 
@@ -21,7 +22,12 @@ std::wstring PackageName(const TimeFields& utc);
 
 [[nodiscard]] ResultCode NameWorkDirectory(std::wstring& workDirectory);
 [[nodiscard]] ResultCode NamePackage(const std::wstring& workDirectory, std::wstring& packagePath);
-[[nodiscard]] ResultCode CreateWorkDirectory(const std::wstring& workDirectory) noexcept;
-[[nodiscard]] ResultCode RemoveWorkDirectory(const std::wstring& workDirectory) noexcept;
+// A new directory that only the system and the administrators may change, kept by `held`
+// from being deleted or renamed.
+[[nodiscard]] ResultCode CreateWorkDirectory(const std::wstring& workDirectory,
+                                             fs::File& held) noexcept;
+// Everything in it, then (with `held` closed) the directory; links are never entered.
+[[nodiscard]] ResultCode RemoveWorkDirectory(const std::wstring& workDirectory,
+                                             fs::File& held) noexcept;
 
 }  // namespace qor

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <new>
+#include <set>
 
 #include "common/path_join.h"
 #include "diag/suite/file_copy.h"
@@ -14,14 +15,35 @@ namespace {
 
 constexpr const wchar_t* kGeneration = L"2014";
 
+// TEMP, the users' folders and the shared RUVAruz logs may be written by any program of a
+// user; only the Windows folder is named protected.
 void CopyAll(const std::wstring& source, const std::wstring& target,
-             std::initializer_list<const wchar_t*> masks) {
-    for (const wchar_t* mask : masks) static_cast<void>(CopyMatchingFiles(source, target, mask));
+             std::initializer_list<const wchar_t*> masks,
+             SourceFolder from = SourceFolder::UserWritable) {
+    for (const wchar_t* mask : masks) {
+        static_cast<void>(CopyMatchingFiles(source, target, mask, from));
+    }
 }
 
+// The collectors' folders in the work directory are made by them: an entry of that name
+// that was there before is a failure, never used. A folder met twice is made once.
+class FreshFolders {
+public:
+    [[nodiscard]] ResultCode Make(const std::wstring& path) {
+        if (made_.count(path) != 0) return rc::Ok;
+        if (const ResultCode code = fs::MakeDirectory(path); Failed(code)) return code;
+        made_.insert(path);
+        return rc::Ok;
+    }
+
+private:
+    std::set<std::wstring> made_;
+};
+
 // Each folder of the enumeration into its own sub-folder of `logs`.
-ResultCode CopyProductFolders(GatheringSources& sources, const std::wstring& logs,
-                              const wchar_t* subPath, const wchar_t* productFolder,
+ResultCode CopyProductFolders(GatheringSources& sources, FreshFolders& made,
+                              const std::wstring& logs, const wchar_t* subPath,
+                              const wchar_t* productFolder,
                               std::initializer_list<const wchar_t*> masks) {
     ProductFolderEnumerator folders(sources);
     ResultCode result = folders.Start(subPath, productFolder, kGeneration);
@@ -29,7 +51,7 @@ ResultCode CopyProductFolders(GatheringSources& sources, const std::wstring& log
     std::wstring folder;
     for (; (result = folders.Current(folder)) == rc::Ok; folders.Advance()) {
         const std::wstring target = JoinPath(logs, MangledFolderName(folder));
-        result = EnsureDirectory(target);
+        result = made.Make(target);
         if (Failed(result)) break;
         CopyAll(folder, target, masks);
     }
@@ -39,13 +61,14 @@ ResultCode CopyProductFolders(GatheringSources& sources, const std::wstring& log
 
 ResultCode LogFiles(GatheringSources& sources, const std::wstring& workDirectory, bool fullSet) {
     const std::wstring logs = JoinPath(workDirectory, L"logs");
-    ResultCode result = EnsureDirectory(logs);
+    FreshFolders made;
+    ResultCode result = made.Make(logs);
     if (Failed(result)) return result;
     if (fullSet) {
-        result = CopyProductFolders(sources, logs, L"log", L"Qor2014",
+        result = CopyProductFolders(sources, made, logs, L"log", L"Qor2014",
                                     {L"*.log", L"*.log.*", L"*.cfg"});
         if (Failed(result)) return result;
-        result = CopyProductFolders(sources, logs, L"logs", L"RUVAruz", {L"*.log"});
+        result = CopyProductFolders(sources, made, logs, L"logs", L"RUVAruz", {L"*.log"});
         if (Failed(result)) return result;
     }
     std::wstring temp;
@@ -57,7 +80,7 @@ ResultCode LogFiles(GatheringSources& sources, const std::wstring& workDirectory
     result = sources.WindowsFolder(windows);
     if (Failed(result)) return result;
     if (sources.IsVistaOrLater()) windows = JoinPath(windows, L"inf\\");
-    CopyAll(windows, logs, {L"setupapi.*"});
+    CopyAll(windows, logs, {L"setupapi.*"}, SourceFolder::Protected);
 
     CopyAll(JoinPath(temp, L"RUVAruz\\Logs"), logs, {L"*.log"});
 
@@ -69,6 +92,16 @@ ResultCode LogFiles(GatheringSources& sources, const std::wstring& workDirectory
     return rc::Ok;
 }
 
+// A protected source's files into a folder made for them, when the source exists; the
+// copy's own outcome is not reported.
+ResultCode CopyIntoNewFolder(const std::wstring& source, const std::wstring& target,
+                             const wchar_t* mask) {
+    if (!fs::IsDirectory(source)) return rc::Ok;
+    if (const ResultCode code = fs::MakeDirectory(target); Failed(code)) return code;
+    static_cast<void>(CopyMatchingFiles(source, target, mask));
+    return rc::Ok;
+}
+
 }  // namespace
 
 ResultCode CollectConfigFiles(GatheringSources& sources,
@@ -77,8 +110,7 @@ ResultCode CollectConfigFiles(GatheringSources& sources,
         std::wstring source;
         const ResultCode result = sources.AllUsersDirectory(L"cfg", kGeneration, source);
         if (Failed(result)) return result;
-        static_cast<void>(CopyMatchingFiles(source, JoinPath(workDirectory, L"cfgs"), L"*.cfg"));
-        return rc::Ok;
+        return CopyIntoNewFolder(source, JoinPath(workDirectory, L"cfgs"), L"*.cfg");
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }
@@ -98,9 +130,8 @@ ResultCode CollectInfFiles(GatheringSources& sources, const std::wstring& workDi
         std::wstring windows;
         const ResultCode result = sources.WindowsFolder(windows);
         if (Failed(result)) return result;
-        static_cast<void>(CopyMatchingFiles(JoinPath(windows, L"inf\\"),
-                                            JoinPath(workDirectory, L"infs"), L"oem*.inf"));
-        return rc::Ok;
+        return CopyIntoNewFolder(JoinPath(windows, L"inf\\"), JoinPath(workDirectory, L"infs"),
+                                 L"oem*.inf");
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }

@@ -1,6 +1,8 @@
 // DirectoryEnumerator over opendir / readdir.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cwctype>
@@ -70,6 +72,31 @@ bool Wanted(std::string_view name, std::uint32_t attributes, std::uint32_t kindF
     return (kindFlags & (directory ? kinds::Directories : kinds::Files)) != 0;
 }
 
+// With kinds::NotThroughLink a symbolic link is refused rather than followed (a trailing
+// separator would make the system follow it).
+DIR* OpenListing(std::string path, std::uint32_t kindFlags, ResultCode& error) {
+    if ((kindFlags & kinds::NotThroughLink) == 0) {
+        DIR* dir = opendir(path.c_str());
+        if (dir == nullptr) error = ResultFromErrno(errno);
+        return dir;
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int openErrno = errno;
+        struct stat st;
+        error = lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? rc::LinkRefused
+                                                                      : ResultFromErrno(openErrno);
+        return nullptr;
+    }
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        error = ResultFromErrno(errno);
+        close(fd);
+    }
+    return dir;
+}
+
 struct DirCloser {
     void operator()(DIR* dir) const noexcept {
         const int savedErrno = errno;
@@ -99,8 +126,9 @@ ResultCode DirectoryEnumerator::Open(const std::wstring& directory, const std::w
         state->nativeDirectory = NativePath(directory);
         state->mask = mask;
         state->kindFlags = kindFlags;
-        state->dir.reset(opendir(state->nativeDirectory.c_str()));
-        if (!state->dir) return ResultFromErrno(errno);
+        ResultCode error = rc::Ok;
+        state->dir.reset(OpenListing(state->nativeDirectory, kindFlags, error));
+        if (!state->dir) return error;
         if (state->nativeDirectory.empty() || state->nativeDirectory.back() != '/') {
             state->nativeDirectory += '/';
         }

@@ -32,9 +32,16 @@ struct FdCloser {
 
 ResultCode RemoveNative(const std::string& path) noexcept;
 
+// Listed without going through a link: one swapped in after the lstat is refused.
 ResultCode RemoveContents(const std::string& directory) noexcept {
-    const std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
-    if (!dir) return LastError();
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP ? rc::LinkRefused : LastError();
+    const std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
+    if (!dir) {
+        const ResultCode error = LastError();
+        close(fd);
+        return error;
+    }
     ResultCode result = rc::Ok;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string name = entry->d_name;
@@ -71,6 +78,23 @@ ResultCode RemoveTree(const std::wstring& path) noexcept {
     if (lstat(native.c_str(), &info) != 0) return LastError();
     if (!S_ISDIR(info.st_mode)) return ResultFromErrno(ENOTDIR);
     return RemoveNative(native);
+}
+
+ResultCode RemoveTree(const std::wstring& path, File& held) noexcept {
+    const std::string native = NativePath(path);
+    if (const ResultCode emptied = RemoveContents(native); Failed(emptied)) return emptied;
+    held.Close();
+    return Check(rmdir(native.c_str()));
+}
+
+// Only the owner may change it; others may read and enter it.
+ResultCode MakePrivateDirectory(const std::wstring& path, File& held) noexcept {
+    const std::string native = NativePath(path);
+    if (mkdir(native.c_str(), 0755) != 0) return LastError();
+    const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP ? rc::LinkRefused : LastError();
+    held = File(fd);
+    return rc::Ok;
 }
 
 namespace {

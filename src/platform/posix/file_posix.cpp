@@ -92,6 +92,16 @@ ResultCode File::Flush() noexcept {
     return rc::Ok;
 }
 
+ResultCode File::SetTimes(const FileInfo& times) noexcept {
+    const auto toSpec = [](std::int64_t time) {
+        const std::int64_t since1970 = time - kUnixEpochAsFileTime;
+        return timespec{static_cast<time_t>(since1970 / 10000000),
+                        static_cast<long>(since1970 % 10000000 * 100)};
+    };
+    const timespec spec[2] = {toSpec(times.lastAccessTime), toSpec(times.lastWriteTime)};
+    return futimens(static_cast<int>(handle_), spec) == 0 ? rc::Ok : ResultFromErrno(errno);
+}
+
 void File::Close() noexcept {
     if (handle_ == kNone) return;
     const int savedErrno = errno;
@@ -109,6 +119,21 @@ ResultCode OpenForReading(const std::wstring& path, File& out) noexcept {
 
 ResultCode OpenNativeForReading(const std::wstring& path, File& out) noexcept {
     return OpenForReading(path, out);
+}
+
+// A symbolic link fails the open itself; a directory or a file with more than one name is
+// refused after it.
+ResultCode OpenUnlinkedForReading(const std::wstring& path, File& out) noexcept {
+    const int fd = open(NativePath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP ? rc::LinkRefused : ResultFromErrno(errno);
+    File file(fd);
+    struct stat st;
+    if (fstat(fd, &st) != 0) return ResultFromErrno(errno);
+    if (S_ISDIR(st.st_mode) || st.st_nlink > 1) return rc::LinkRefused;
+    if (!S_ISREG(st.st_mode)) return ResultFromErrno(EACCES);
+    if (fcntl(fd, F_SETFL, 0) != 0) return ResultFromErrno(errno);
+    out = std::move(file);
+    return rc::Ok;
 }
 
 ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept {

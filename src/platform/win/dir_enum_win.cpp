@@ -7,6 +7,7 @@
 
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
+#include "platform/win/no_follow_win.h"
 #include "platform/win/unique_handle_win.h"
 
 namespace qor::fs {
@@ -31,6 +32,7 @@ struct DirectoryEnumerator::State {
     std::uint32_t kindFlags = 0;
     WIN32_FIND_DATAW data{};
     bool pending = false;  // `data` holds an entry not yet handed out
+    FileHandle held;       // the directory itself, with kinds::NotThroughLink
     FindHandle find;
 };
 
@@ -43,6 +45,10 @@ ResultCode DirectoryEnumerator::Open(const std::wstring& directory, const std::w
         auto state = std::make_unique<State>();
         state->directory = directory;
         state->kindFlags = kindFlags;
+        if (kindFlags & kinds::NotThroughLink) {
+            const ResultCode held = OpenDirectoryNoFollow(directory, state->held);
+            if (Failed(held)) return held;
+        }
         const std::wstring pattern = JoinPath(directory, mask);
         state->find.Reset(FindFirstFileW(pattern.c_str(), &state->data));
         if (state->find) {

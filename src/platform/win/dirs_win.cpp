@@ -5,6 +5,7 @@
 #include "common/path_join.h"
 #include "common/random.h"
 #include "common/text_format.h"
+#include "platform/dir_enum.h"
 #include "platform/fs.h"
 #include "platform/replace_steps.h"
 #include "platform/win/sized_string_win.h"
@@ -17,24 +18,25 @@ ResultCode LastError() noexcept { return ResultFromWin32(GetLastError()); }
 
 ResultCode Check(BOOL succeeded) noexcept { return succeeded ? rc::Ok : LastError(); }
 
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
 // A link is removed itself; a plain directory after its contents.
 ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept;
 
+// The directory is listed without going through a link: one swapped in after it was listed
+// is refused, not entered.
 ResultCode RemoveContents(const std::wstring& directory) noexcept {
-    WIN32_FIND_DATAW data;
-    const FindHandle find(FindFirstFileW(JoinPath(directory, L"*").c_str(), &data));
-    if (!find) return LastError();
-    ResultCode result = rc::Ok;
-    do {
-        if (IsDotEntry(data.cFileName)) continue;
-        const ResultCode removed = RemoveEntry(JoinPath(directory, data.cFileName), data.dwFileAttributes);
-        if (Failed(removed) && result == rc::Ok) result = removed;
-    } while (FindNextFileW(find.Get(), &data));
-    return result;
+    DirectoryEnumerator listing;
+    ResultCode result = listing.Open(directory, L"*",
+                                     kinds::Directories | kinds::Files | kinds::ReparsePoints |
+                                         kinds::NotThroughLink);
+    if (Failed(result)) return result;
+    ResultCode removal = rc::Ok;
+    DirectoryEntry entry;
+    while (Succeeded(result = listing.Next(entry))) {
+        const ResultCode removed = RemoveEntry(entry.fullPath, entry.attributes);
+        if (Failed(removed) && removal == rc::Ok) removal = removed;
+    }
+    if (result != rc::EndOfEntries) return result;
+    return removal;
 }
 
 ResultCode RemoveEntry(const std::wstring& path, DWORD attributes) noexcept {
@@ -93,6 +95,12 @@ ResultCode RemoveTree(const std::wstring& path) noexcept {
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ResultFromWin32(ERROR_DIRECTORY);
     return RemoveEntry(path, attributes);
+}
+
+ResultCode RemoveTree(const std::wstring& path, File& held) noexcept {
+    if (const ResultCode emptied = RemoveContents(path); Failed(emptied)) return emptied;
+    held.Close();
+    return Check(RemoveDirectoryW(path.c_str()));
 }
 
 ResultCode CopyFileOver(const std::wstring& from, const std::wstring& to) noexcept {

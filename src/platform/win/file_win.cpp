@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/fs.h"
+#include "platform/win/no_follow_win.h"
 
 namespace qor::fs {
 namespace {
@@ -22,6 +23,11 @@ ResultCode Open(const std::wstring& path, DWORD access, DWORD share, DWORD dispo
     if (handle == INVALID_HANDLE_VALUE) return ResultFromWin32(GetLastError());
     out = File(reinterpret_cast<std::intptr_t>(handle));
     return rc::Ok;
+}
+
+FILETIME ToFileTime(std::int64_t time) {
+    const auto value = static_cast<std::uint64_t>(time);
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
 }  // namespace
@@ -82,6 +88,16 @@ ResultCode File::Flush() noexcept {
     return rc::Ok;
 }
 
+ResultCode File::SetTimes(const FileInfo& times) noexcept {
+    const FILETIME creation = ToFileTime(times.creationTime);
+    const FILETIME access = ToFileTime(times.lastAccessTime);
+    const FILETIME write = ToFileTime(times.lastWriteTime);
+    if (!SetFileTime(AsHandle(handle_), &creation, &access, &write)) {
+        return ResultFromWin32(GetLastError());
+    }
+    return rc::Ok;
+}
+
 void File::Close() noexcept {
     if (handle_ == kNone) return;
     const DWORD lastError = GetLastError();
@@ -103,6 +119,13 @@ ResultCode OpenOrCreate(const std::wstring& path, File& out) noexcept {
 
 ResultCode CreateNew(const std::wstring& path, File& out) noexcept {
     return Open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, out);
+}
+
+ResultCode OpenUnlinkedForReading(const std::wstring& path, File& out) noexcept {
+    FileHandle handle;
+    if (const ResultCode code = OpenFileNoFollow(path, handle); Failed(code)) return code;
+    out = File(reinterpret_cast<std::intptr_t>(handle.Release()));
+    return rc::Ok;
 }
 
 ResultCode QueryAttributes(const std::wstring& path, std::uint32_t& attributes) noexcept {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "support/test_env.h"
 #include "zip_parallel_support.h"
 
 namespace qor {
@@ -95,6 +96,18 @@ TEST_F(ZipDirectoryTreeTest, TheArchiveIsNotAddedToItself) {
     ASSERT_EQ(parsed.entries.size(), 3u);  // a.txt, sub/, sub/package.tmp
     EXPECT_EQ(parsed.Find("sub/package.tmp").Content(), "same name, other folder");
     EXPECT_EQ(console.output.find(L"Adding file package.tmp"), std::wstring::npos);
+}
+
+TEST_F(ZipDirectoryTreeTest, ALinkToAnotherFolderIsNotEntered) {
+    test::WriteBytes(source / "a.txt", "a");
+    test::WriteBytes(dir / "outside" / "secret.txt", "s");
+    ASSERT_TRUE(test::PlantDirectoryLink((source / "dirlink").wstring(),
+                                         (dir / "outside").wstring()));
+    ASSERT_EQ(Zip(), rc::Ok);
+    ParsedArchive parsed;
+    ASSERT_NO_FATAL_FAILURE(test::ParseArchive(archive, parsed));
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].name, "a.txt");
 }
 
 TEST_F(ZipDirectoryTreeTest, AFailedArchiveWriteFailsTheStep) {

@@ -4,6 +4,11 @@
 
 #include "fakes/run_harness.h"
 #include "platform/fs.h"
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "platform/posix/native_path_posix.h"
+#endif
 
 namespace qor {
 namespace {
@@ -35,6 +40,8 @@ TEST(PackageCopyName, OnlyTheFileNamePartChanges) {
               L"qorfwdiag_2026_12_05_01_10.zip");
     EXPECT_EQ(PackageCopyName(L"C:a.tmp.tmp"), L"a.zip.zip");
     EXPECT_EQ(PackageCopyName(L"/x/y.TMP"), L"y.TMP");
+    EXPECT_EQ(ReportTextPath(L"C:\\u.tmp\\qorfwdiag7\\qorfwdiag_2026_12_05_01_10.tmp"),
+              L"C:\\u.tmp\\qorfwdiag7\\qorfwdiag_2026_12_05_01_10.txt");
 }
 
 // The copy's name in the dumps folder is checked end to end.
@@ -85,6 +92,19 @@ TEST(RunToFile, ShowsNothingAndAnswersTheRunsFailure) {
     a.h.zipCode = rc::OutOfMemory;
     EXPECT_EQ(a.Make().RunToFile(a.data / L"out"), rc::OutOfMemory);
 }
+
+#ifndef _WIN32
+// A link put at the destination's name is replaced, not written through.
+TEST(RunToFile, DoesNotWriteThroughALinkAtTheDestination) {
+    Actions a;
+    test::WriteBytes(a.data / L"elsewhere", "keep");
+    ASSERT_EQ(symlink(fs::NativePath(a.data / L"elsewhere").c_str(),
+                      fs::NativePath(a.data / L"out").c_str()), 0);
+    EXPECT_EQ(a.Make().RunToFile(a.data / L"out"), 0);
+    EXPECT_EQ(test::ReadBytes(a.data / L"elsewhere"), "keep");
+    EXPECT_EQ(test::ReadBytes(a.data / L"out"), "PK\x05\x06");
+}
+#endif
 
 // The rename to text and its message are checked end to end.
 TEST(SaveReportAndOpen, OpensTheRenamedReport) {

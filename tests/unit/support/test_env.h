@@ -40,6 +40,12 @@ private:
     std::wstring path_;
 };
 
+// A symbolic link at `link` to the directory `target`; false when none could be made. Under
+// Wine a Unix link, which Wine lists as a reparse point.
+bool PlantDirectoryLink(const std::wstring& link, const std::wstring& target);
+// A second name for the file `existing`.
+bool PlantHardLink(const std::wstring& link, const std::wstring& existing);
+
 // Whole-file helpers on the platform's file system.
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);

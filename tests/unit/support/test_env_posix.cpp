@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -20,6 +22,14 @@ void UnsetEnvironment(const std::wstring& name) { unsetenv(Narrow(name).c_str())
 std::wstring SystemTempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     return fs::FromNative(tmp && *tmp ? tmp : "/tmp");
+}
+
+bool PlantDirectoryLink(const std::wstring& link, const std::wstring& target) {
+    return symlink(fs::NativePath(target).c_str(), fs::NativePath(link).c_str()) == 0;
+}
+
+bool PlantHardLink(const std::wstring& link, const std::wstring& existing) {
+    return ::link(fs::NativePath(existing).c_str(), fs::NativePath(link).c_str()) == 0;
 }
 
 }  // namespace qor::test

@@ -181,12 +181,15 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
     std::wstring package;  // its place in the work directory is checked end to end
     EXPECT_EQ(NamePackage(L"", package), rc::EmptyPath);
 
-    ASSERT_EQ(CreateWorkDirectory(work), 0);
-    EXPECT_NE(CreateWorkDirectory(work), 0);  // exists already
+    fs::File held, second;
+    ASSERT_EQ(CreateWorkDirectory(work, held), 0);
+    EXPECT_TRUE(held.IsOpen());
+    EXPECT_NE(CreateWorkDirectory(work, second), 0);  // exists already
     test::WriteBytes(JoinPath(work, L"a.txt"), "a");  // a full tree's removal: end to end
-    ASSERT_EQ(RemoveWorkDirectory(work), 0);
+    ASSERT_EQ(RemoveWorkDirectory(work, held), 0);
+    EXPECT_FALSE(held.IsOpen());
     EXPECT_FALSE(fs::IsDirectory(work));
-    EXPECT_EQ(RemoveWorkDirectory(L""), rc::EmptyPath);
+    EXPECT_EQ(RemoveWorkDirectory(L"", held), rc::EmptyPath);
 }
 
 }  // namespace

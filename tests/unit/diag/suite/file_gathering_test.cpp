@@ -231,8 +231,33 @@ TEST_F(GatheringTest, AMissingPathEndsTheLogsEarlyAfterTheEarlierCopies) {
     EXPECT_EQ(List(JoinPath(work, L"logs")), Names{L"ndisprot.log"});
 
     sources.temp.clear();
-    EXPECT_EQ(CollectLogFiles(sources, work, false), rc::PathNotFound);
+    EXPECT_EQ(CollectLogFiles(sources, MakeDirs(scratch.Path(), L"work2"), false),
+              rc::PathNotFound);
     EXPECT_TRUE(Failed(CollectLogFiles(sources, scratch / L"missing\\work", false)));
+}
+
+// The work directory's folders are the collectors' own, and folders that a user's programs
+// may write give no link's files.
+TEST_F(GatheringTest, LinksAreNeitherWrittenThroughNorGathered) {
+    const std::wstring outside = MakeDirs(scratch.Path(), L"outside");
+    Touch(sources.temp, {L"ndisprot.log"});
+    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(work, L"logs"), outside));
+    EXPECT_TRUE(Failed(CollectLogFiles(sources, work, false)));
+    EXPECT_TRUE(List(outside).empty());
+    MakeDirs(work, L"cfgs");
+    Touch(MakeDirs(sources.allUsers, L"cfg"), {L"fwlog.cfg"});
+    EXPECT_TRUE(Failed(CollectConfigFiles(sources, work)));
+
+    const std::wstring secret = Touch(MakeDirs(scratch.Path(), L"secret"), {L"admin.log"});
+    const std::wstring shared = Touch(MakeDirs(sources.allUsersProfile, L"RUVAruz\\Logs"),
+                                      {L"own.log"});
+    ASSERT_TRUE(test::PlantHardLink(JoinPath(shared, L"second.log"), JoinPath(secret, L"admin.log")));
+    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(shared, L"folder.log"), secret));
+    MakeDirs(sources.temp, L"RUVAruz");
+    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(sources.temp, L"RUVAruz\\Logs"), secret));
+    const std::wstring fresh = MakeDirs(scratch.Path(), L"work2");
+    ASSERT_EQ(CollectLogFiles(sources, fresh, false), rc::Ok);
+    EXPECT_EQ(List(JoinPath(fresh, L"logs"), true), (Names{L"ndisprot.log", L"own.log"}));
 }
 
 TEST_F(GatheringTest, ConfigAndInfFilesGoToTheirFolders) {

@@ -81,11 +81,17 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
                      L"capture: netsh.exe interface ipv6 show route => C:\\W\\iprdump.txt",
                      L"capture: arp.exe -a => C:\\W\\arpdump.txt",
                      L"capture: driverquery.exe /v => C:\\W\\drvdump.txt",
-                     L"detached: cmd.exe /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt 2>NUL\""}));
+                     L"detached: cmd.exe /D /V:OFF /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt "
+                     L"2>NUL\""}));
     // A path the interpreter would split or reinterpret is quoted inside the outer quotes.
     EXPECT_EQ(NetstatCommandLine(L"C:\\Documents and Settings\\a&b\\netdump.txt"),
-              L"cmd.exe /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"
+              L"cmd.exe /D /V:OFF /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"
               L"netdump.txt\" 2>NUL\"");
+    // One it would expand, even quoted, starts nothing.
+    launcher.started.clear();
+    const std::wstring expanding = L"C:\\%USERNAME%";
+    EXPECT_EQ(DumpNetstat(CaptureTarget{launcher, expanding}), ResultFromWin32(161));
+    EXPECT_TRUE(launcher.started.empty());
 }
 
 // Tables that cannot be read are not reported: the step's result is the listing's launch.
