@@ -108,3 +108,11 @@ def test_outside_the_program_files_no_tool_beside_the_probe_starts(wine, mode, e
     assert took < QUICK_S
     assert not list(folder.glob("*.log"))
 
+
+def test_a_fault_inside_the_filter_ends_with_the_first_code_and_one_launch_at_most(wine):
+    folder = place_probe(wine)
+    outcome, took = run_probe(wine, folder, "filter-fault")
+    assert outcome.exit_code == CXX, hex(outcome.exit_code)
+    assert took < QUICK_S
+    assert len(launches(folder, "qordumpx")) <= 1
+    assert launches(folder, "qorntdumpx") == []
