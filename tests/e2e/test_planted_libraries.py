@@ -22,8 +22,8 @@ def planted_copy(session, parent, names=PLANTED):
 
 
 @pytest.mark.parametrize("installed", ["suite", "wine"])
-def test_run_and_menus_load_nothing_planted(request, installed, tmp_path):
-    session = request.getfixturevalue(installed)
+def test_run_and_menus_load_nothing_planted(request, build, installed, tmp_path):
+    session = request.getfixturevalue(installed)  # of `build`
     program = planted_copy(session, "C:\\Users\\Public\\Downloads")
     # The current folder is the planted one too, as when the copy is started from Explorer.
     session.package(tmp_path / "package.zip", program=program, cwd=program.parent)

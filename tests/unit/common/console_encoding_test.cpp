@@ -23,7 +23,9 @@ TEST(ChooseConsoleEncoding, WideOnAConsoleElseTheCodePageWithOrWithoutReplacemen
         SCOPED_TRACE(&c - cases);
         const ConsoleEncoding e = ChooseConsoleEncoding(c.console, c.consoleCp, c.ansiCp);
         EXPECT_EQ(e.wide, c.wide);
-        if (!c.wide) EXPECT_EQ(e.codePage, c.codePage);
+        if (!c.wide) {
+            EXPECT_EQ(e.codePage, c.codePage);
+        }
         EXPECT_EQ(e.replaceUnmappable, c.replace);
     }
 }
