@@ -31,6 +31,9 @@ SetFilterFn g_setFilter = nullptr;
 InvalidParameterFn g_invokeWatson = nullptr;
 PVOID g_watcher = nullptr;
 volatile LONG g_heapLaunched = 0;
+// The thread handling the first fault in CrashFilter (0: none yet), and that fault's code.
+volatile LONG g_filterThread = 0;
+DWORD g_firstFaultCode = 0;
 
 // Marks a platform C++ exception raised for an uncaught hardware exception object.
 const char g_hwThrowInfo = 0;
@@ -135,6 +138,17 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
         !(pointers->ExceptionRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE)) {
         return EXCEPTION_CONTINUE_EXECUTION;
     }
+    // One handling per process. A fault inside it (it runs after heap corruption, say) comes
+    // back here on the same thread: end with the first fault's code, as the system would have.
+    // Any other thread goes on to the system's handling at once.
+    const auto self = static_cast<LONG>(GetCurrentThreadId());
+    const LONG owner = InterlockedCompareExchange(&g_filterThread, self, 0);
+    if (owner == self) TerminateProcess(GetCurrentProcess(), g_firstFaultCode);
+    if (owner != 0) return EXCEPTION_CONTINUE_SEARCH;
+    g_firstFaultCode = pointers && pointers->ExceptionRecord
+                           ? pointers->ExceptionRecord->ExceptionCode
+                           : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION);
+
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     const KernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
     LaunchDumpTool(RequestFor(FaultPointers(pointers), event.Get(), false), g_settings);

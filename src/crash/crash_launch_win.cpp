@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/path_join.h"
-#include "platform/win/module_path_win.h"
+#include "product/install_sources_win.h"
 #include "platform/win/unique_handle_win.h"
 
 namespace {
@@ -101,12 +101,14 @@ void WaitForToolOrEvent(HANDLE process, HANDLE event) noexcept {
 bool PrepareDumpToolLaunch(const CrashSettings& settings) noexcept {
     try {
         PreparedLaunch& p = Prepared();
-        const std::wstring folder = FolderOf(ModuleFileName(nullptr));
+        // The tools beside the program only where others cannot plant one: no tool otherwise.
         const bool ownPath = settings.toolPath && *settings.toolPath;
+        const std::wstring folder = ownPath ? std::wstring() : StartupInstallation().TrustedOwnFolder();
+        if (!ownPath && folder.empty()) return false;
         p.application = ownPath ? settings.toolPath : JoinPath(folder, kDumpToolFile);
         p.nativeImage = L"\\??\\" + (ownPath ? std::wstring(settings.toolPath)
                                               : JoinPath(folder, kNativeDumpToolFile));
-        return !folder.empty() && PrepareNativeParameters(p);
+        return PrepareNativeParameters(p);
     } catch (...) {
         return false;
     }

@@ -7,8 +7,10 @@
 
 namespace qor {
 
-// Once, before any crash: the tools' paths in the program's own folder and the native
-// launch's process parameters. False when the native launch cannot be prepared.
+// Once, before any crash: the tools' paths in the program's own folder, when that folder is
+// trusted (see ProductInstallation::TrustedOwnFolder), and the native launch's process
+// parameters. False, and no tool is ever started, when the folder is not trusted or the
+// native launch cannot be prepared.
 bool PrepareDumpToolLaunch(const CrashSettings& settings) noexcept;
 
 // "qordumpx.exe" through CreateProcessW; waits for it or the event at most 300000 ms.

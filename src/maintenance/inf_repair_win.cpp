@@ -14,6 +14,7 @@
 #include "maintenance/ndis_process_win.h"
 #include "platform/folder_table.h"
 #include "platform/fs.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/registry_key_win.h"
 #include "platform/win/unique_handle_win.h"
@@ -110,7 +111,7 @@ public:
             product_dir::Program, directory, std::nullopt, ProductGeneration);
         if (Failed(code)) return code;
         const std::wstring path = JoinPath(directory, kSelfProtectionModule);
-        LibraryHandle module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        LibraryHandle module(LoadLibraryAtPath(path));
         if (!module) return ResultFromWin32(GetLastError());
         const auto allow = LookupExport<PermitFn>(module.Get(), "QorSelfProtectionAllow");
         const auto restore = LookupExport<PermitFn>(module.Get(), "QorSelfProtectionRestore");

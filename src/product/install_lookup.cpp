@@ -3,6 +3,7 @@
 #include "common/path_join.h"
 #include "product/product_constants.h"
 #include "platform/folder_table.h"
+#include "product/trusted_folder.h"
 
 namespace qor {
 namespace {
@@ -87,6 +88,18 @@ void ProductInstallation::GetLogDirectory(std::wstring& out) {
         return;
     }
     out = L".\\";
+}
+
+std::wstring ProductInstallation::TrustedOwnFolder() {
+    std::wstring folder = sources_.FullPath(sources_.OwnExecutableFolder());
+    if (folder.empty()) return folder;
+    std::wstring install;
+    if (LookupProductDirectory(product_dir::Program, install, std::nullopt, ProductGeneration) ==
+        rc::Ok) {
+        install = IsAbsolutePath(install) ? sources_.FullPath(install) : std::wstring();
+    }
+    return IsTrustedProgramFolder(folder, install, sources_.ProgramFilesFolders()) ? folder
+                                                                                 : std::wstring();
 }
 
 }  // namespace qor

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "platform/registry.h"
@@ -33,6 +34,10 @@ public:
     virtual bool IsDirectory(const std::wstring& path) = 0;
     // The folder of the running program.
     virtual std::wstring OwnExecutableFolder() = 0;
+    // The system's program-files folders.
+    virtual std::vector<std::wstring> ProgramFilesFolders() = 0;
+    // `path` made full ("." and ".." resolved); empty when it cannot be.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
 };
 
 class ProductInstallation {
@@ -48,6 +53,9 @@ public:
                                                const std::wstring& valueName, std::wstring& out);
     // The suite's log folder, or ".\" when there is none.
     void GetLogDirectory(std::wstring& out);
+    // The program's own folder, made full, when code may be taken from it (see
+    // IsTrustedProgramFolder); otherwise empty.
+    std::wstring TrustedOwnFolder();
 
     InstallationSources& Sources() { return sources_; }
 

@@ -1,6 +1,7 @@
 #include "product/logging_module_win.h"
 
 #include "common/path_join.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 
 namespace qor {
@@ -11,7 +12,7 @@ WinLoggingModule::~WinLoggingModule() {
 
 ResultCode WinLoggingModule::Load(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, L"qorlogx.dll");
-    LibraryHandle library(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    LibraryHandle library(LoadLibraryAtPath(path));
     if (!library) return ResultFromWin32(GetLastError());
     const auto get = LookupExport<logabi::GetLogObjectFn>(library.Get(), "QorGetLogObject");
     if (!get) return ResultFromWin32(GetLastError());

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/win/library_load_win.h"
+#include "platform/win/module_path_win.h"
 #include "platform/win/proc_address_win.h"
 #include "product/suite_module_abi_win.h"
 
@@ -38,13 +40,23 @@ ResultCode WinModuleLoader::Ready() noexcept {
     return nt.load && nt.find && nt.unload ? rc::Ok : ResultFromWin32(ERROR_PROC_NOT_FOUND);
 }
 
+// By full path only; the module's own dependencies are searched in its folder, then in the
+// system folder, never in the program's folder or the current one.
 ResultCode WinModuleLoader::Load(const std::wstring& path, ModuleHandle& out) noexcept {
     if (path.size() * sizeof(wchar_t) > kMaxCountedBytes) return rc::BadLength;
-    std::wstring copy = path;
+    if (!IsFullPath(path)) return ResultFromWin32(ERROR_BAD_PATHNAME);
+    std::wstring copy;
+    std::wstring searchPath;
+    try {
+        copy = path;
+        searchPath = FolderOf(path) + L";" + SystemFolder();
+    } catch (...) {
+        return rc::OutOfMemory;
+    }
     UNICODE_STRING name{static_cast<USHORT>(copy.size() * sizeof(wchar_t)),
                         static_cast<USHORT>(copy.size() * sizeof(wchar_t)), copy.data()};
     PVOID handle = nullptr;
-    const NTSTATUS status = Nt().load(nullptr, nullptr, &name, &handle);
+    const NTSTATUS status = Nt().load(searchPath.data(), nullptr, &name, &handle);
     if (status != 0) return ResultFromNtStatus(static_cast<std::uint32_t>(status));
     out = handle;
     return rc::Ok;

@@ -1,5 +1,6 @@
 """Crash handling: a probe that links it and fails on purpose starts the dump-tool stand-ins
-beside it, which record their command line and the exception code they read through it."""
+beside it, which record their command line and the exception code they read through it, when
+it lies where only administrators can write (under the program-files folder)."""
 import re
 import shutil
 import time
@@ -13,9 +14,9 @@ AV, CXX, BAD_PARAMETER, HEAP = 0xC0000005, 0xE06D7363, 0xC0000417, 0xC0000374
 QUICK_S = 60
 
 
-def place_probe(wine, tools=("qordumpx", "qorntdumpx")):
-    """The probe, and the given stand-ins, in a folder of their own."""
-    folder = wine.drive_c("C:\\crash\\" + uuid.uuid4().hex[:8])
+def place_probe(wine, tools=("qordumpx", "qorntdumpx"), parent="C:\\Program Files\\QorCrash"):
+    """The probe, and the given stand-ins, in a folder of their own under `parent`."""
+    folder = wine.drive_c(parent + "\\" + uuid.uuid4().hex[:8])
     folder.mkdir(parents=True)
     shutil.copy(wine.build.tests / "crash_probe.exe", folder)
     for tool in tools:
@@ -97,3 +98,21 @@ def test_without_dump_tool_the_process_ends_at_once_and_no_planted_tool_runs(win
     assert took < QUICK_S
     assert not list(planted.glob("*.log"))
     assert not list(folder.glob("*.log"))
+
+
+@pytest.mark.parametrize("mode,exit_code", [("thread-av", AV), ("heap", HEAP)])
+def test_outside_the_program_files_no_tool_beside_the_probe_starts(wine, mode, exit_code):
+    folder = place_probe(wine, parent="C:\\Users\\Public\\Downloads")
+    outcome, took = run_probe(wine, folder, mode)
+    assert outcome.exit_code == exit_code
+    assert took < QUICK_S
+    assert not list(folder.glob("*.log"))
+
+
+def test_a_fault_inside_the_filter_ends_with_the_first_code_and_one_launch_at_most(wine):
+    folder = place_probe(wine)
+    outcome, took = run_probe(wine, folder, "filter-fault")
+    assert outcome.exit_code == CXX, hex(outcome.exit_code)
+    assert took < QUICK_S
+    assert len(launches(folder, "qordumpx")) <= 1
+    assert launches(folder, "qorntdumpx") == []

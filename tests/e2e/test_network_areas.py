@@ -12,8 +12,9 @@ RECORD = re.compile(
 
 @pytest.fixture
 def program(wine):
-    """The program with the testbed's logging module beside it, which it then attaches."""
-    folder = wine.drive_c("C:\\netareas")
+    """The program with the testbed's logging module beside it, which it then attaches: it
+    lies under the program-files folder, where only administrators can write."""
+    folder = wine.drive_c("C:\\Program Files\\netareas")
     folder.mkdir()
     shutil.copy(wine.build.exe, folder)
     shutil.copy(wine.build.testbed / "qorlogx.dll", folder)

@@ -6,6 +6,8 @@
 //                cannot take one)
 //   heap         a non-continuable heap corruption
 //   heap-twice   two of them, the process surviving both; exits 0
+//   filter-fault a typed exception nothing catches whose stored pointers cannot be read: the
+//                crash filter itself faults while it handles the first
 #include <windows.h>
 
 #include <cstdint>
@@ -44,6 +46,16 @@ void ThreadAccessViolation() {
     std::abort();
 }
 
+// Its pointers are asked for inside the crash filter; the answer is a fault.
+class FaultingHwException final : public qor::QorBasSyncThreadHwException {
+public:
+    FaultingHwException() noexcept : QorBasSyncThreadHwException(1, EXCEPTION_ACCESS_VIOLATION, nullptr) {}
+    void* ExceptionPointers() const noexcept override {
+        *reinterpret_cast<volatile int*>(g_badAddress) = 1;
+        return nullptr;
+    }
+};
+
 void InvalidParameter() {
     using CopyFn = int(__cdecl*)(wchar_t*, std::size_t, const wchar_t*);
     const auto copy = reinterpret_cast<CopyFn>(reinterpret_cast<void (*)()>(
@@ -75,6 +87,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!std::wcscmp(mode, L"throw-hw")) ThrowTypedAccessViolation();
     if (!std::wcscmp(mode, L"param")) InvalidParameter();
     if (!std::wcscmp(mode, L"heap")) RaiseHeapCorruption();
+    if (!std::wcscmp(mode, L"filter-fault")) throw FaultingHwException();
     if (!std::wcscmp(mode, L"heap-twice")) {
         AddVectoredExceptionHandler(0, SurviveHeapCorruption);
         RaiseHeapCorruption();

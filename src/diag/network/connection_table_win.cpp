@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/unique_handle_win.h"
 
@@ -55,7 +56,7 @@ private:
 }  // namespace
 
 std::unique_ptr<ConnectionTableReader> OpenIpHelperTables() noexcept {
-    LibraryHandle library(LoadLibraryW(L"iphlpapi.dll"));
+    LibraryHandle library(LoadSystemLibrary(L"iphlpapi.dll"));
     const auto tcp = LookupExport<GetExtendedTableFn>(library.Get(), "GetExtendedTcpTable");
     const auto udp = LookupExport<GetExtendedTableFn>(library.Get(), "GetExtendedUdpTable");
     if (!tcp || !udp) return nullptr;

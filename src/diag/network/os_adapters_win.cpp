@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "diag/network/com_ref_win.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 
 namespace qor {
@@ -76,7 +77,7 @@ std::vector<T> EntryBuffer(std::uint32_t size) {
 }  // namespace
 
 WinAdapterSystem::WinAdapterSystem()
-    : ipHelper_(LoadLibraryW(L"iphlpapi.dll")), ras_(LoadLibraryW(L"rasapi32.dll")) {
+    : ipHelper_(LoadSystemLibrary(L"iphlpapi.dll")), ras_(LoadSystemLibrary(L"rasapi32.dll")) {
     getAdapters_ = LookupExport<GetAdaptersAddressesFn>(ipHelper_.Get(), "GetAdaptersAddresses");
     bestInterface_ = LookupExport<GetBestInterfaceFn>(ipHelper_.Get(), "GetBestInterface");
     bestInterfaceEx_ = LookupExport<GetBestInterfaceExFn>(ipHelper_.Get(), "GetBestInterfaceEx");

@@ -31,21 +31,19 @@ ResultCode ScannerEngineClient::GetInstance(EngineInstance*& instance) {
     return rc::Ok;
 }
 
-// The bare name is looked for only in the trusted folders, never along the full search
-// order: the program runs elevated. Then the installation directory by full path.
+// By full path only, never along the search order (the program runs elevated, perhaps from
+// a folder others can write): the installation directory, then the system folder.
 ResultCode ScannerEngineClient::LoadLibrary() {
     std::unique_ptr<EngineLibrary> library;
-    ResultCode code = rc::FileNotFound;
-    for (const std::wstring& folder : source_.TrustedFolders()) {
-        if (!IsAbsolutePath(folder)) continue;
-        code = source_.Load(JoinPath(folder, kEngineLibraryName), library);
-        if (Succeeded(code)) break;
-    }
+    std::wstring directory;
+    ResultCode code = source_.InstallDirectory(directory);
+    if (Succeeded(code) && !IsAbsolutePath(directory)) code = rc::PathNotFound;
+    if (Succeeded(code)) code = source_.Load(JoinPath(directory, kEngineLibraryName), library);
     if (Failed(code)) {
-        std::wstring directory;
-        code = source_.InstallDirectory(directory);
-        if (Succeeded(code) && !IsAbsolutePath(directory)) code = rc::PathNotFound;
-        if (Succeeded(code)) code = source_.Load(JoinPath(directory, kEngineLibraryName), library);
+        const std::wstring system = source_.SystemFolder();
+        if (IsAbsolutePath(system)) {
+            code = source_.Load(JoinPath(system, kEngineLibraryName), library);
+        }
     }
     if (Failed(code)) return code;
 

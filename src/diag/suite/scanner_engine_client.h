@@ -58,8 +58,8 @@ public:
 class EngineLibrarySource {
 public:
     virtual ~EngineLibrarySource() = default;
-    // The folders searched for the bare name, in order: the program's own, the system's.
-    virtual std::vector<std::wstring> TrustedFolders() = 0;
+    // The system folder; empty when unknown.
+    virtual std::wstring SystemFolder() = 0;
     // Loads the library at a full path.
     [[nodiscard]] virtual ResultCode Load(const std::wstring& path,
                                           std::unique_ptr<EngineLibrary>& library) = 0;

@@ -8,10 +8,9 @@
 #include <utility>
 
 #include "diag/suite/scanner_engine_client.h"
-#include "platform/win/module_path_win.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/scanner_engine_abi.h"
-#include "platform/win/sized_string_win.h"
 #include "platform/win/unique_handle_win.h"
 #include "product/install_sources_win.h"
 #include "product/product_constants.h"
@@ -75,17 +74,10 @@ private:
 
 class WinEngineSource final : public EngineLibrarySource {
 public:
-    std::vector<std::wstring> TrustedFolders() override {
-        std::vector<std::wstring> folders{FolderOf(ModuleFileName(nullptr))};
-        std::wstring system;
-        const ResultCode code =
-            QuerySizedString([](wchar_t* b, DWORD n) { return GetSystemDirectoryW(b, n); }, system);
-        if (Succeeded(code)) folders.push_back(std::move(system));
-        return folders;
-    }
+    std::wstring SystemFolder() override { return qor::SystemFolder(); }
 
     ResultCode Load(const std::wstring& path, std::unique_ptr<EngineLibrary>& library) override {
-        LibraryHandle module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        LibraryHandle module(LoadLibraryAtPath(path));
         if (!module) return ResultFromWin32(GetLastError());
         library = std::make_unique<WinEngineLibrary>(std::move(module));
         return rc::Ok;

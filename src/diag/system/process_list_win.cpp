@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "diag/system/process_list.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/unique_handle_win.h"
 
@@ -78,12 +79,12 @@ public:
     explicit WinProcessQueries(const OsVersionRecord& os) noexcept {
         const OptionalProcessQueries optional = OptionalProcessQueriesFor(os);
         if (optional.fullImageName) {
-            kernel32_.Reset(LoadLibraryW(L"kernel32.dll"));
+            kernel32_.Reset(LoadSystemLibrary(L"kernel32.dll"));
             fullName_ = LookupExport<QueryFullProcessImageNameFn>(kernel32_.Get(),
                                                                   "QueryFullProcessImageNameW");
         }
         if (optional.imageFileName) {
-            psapi_.Reset(LoadLibraryW(L"psapi.dll"));
+            psapi_.Reset(LoadSystemLibrary(L"psapi.dll"));
             imageName_ =
                 LookupExport<GetProcessImageFileNameFn>(psapi_.Get(), "GetProcessImageFileNameW");
         }

@@ -9,6 +9,7 @@
 
 #include "platform/folder_table.h"
 #include "platform/win/folder_sources_win.h"
+#include "platform/win/library_load_win.h"
 #include "platform/win/os_version_win.h"
 #include "platform/win/process_registry_win.h"
 
@@ -32,6 +33,7 @@ void SeedProcessRandom() noexcept {
 
 ResultCode StartPlatform() noexcept {
     HardenSearchPaths();  // before anything loads a library or starts a program
+    RestrictLibrarySearch();
     if (const ResultCode code = InitOsVersionRecord(); Failed(code)) return code;
     static WinFolderSources folderSources(ProcessRegistry());
     ProcessSpecialFolders().Init(folderSources);

@@ -1,6 +1,7 @@
 #pragma once
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fakes/fake_registry.h"
 #include "product/install_lookup.h"
@@ -18,7 +19,10 @@ public:
         return rc::PathNotFound;
     }
     bool IsDirectory(const std::wstring& path) override { return directories.count(path) != 0; }
-    std::wstring OwnExecutableFolder() override { return L"C:\\tool"; }
+    std::wstring OwnExecutableFolder() override { return ownFolder; }
+    std::vector<std::wstring> ProgramFilesFolders() override { return programFiles; }
+    // Resolves nothing: the paths of these tests are full already.
+    std::wstring FullPath(const std::wstring& path) override { return path; }
 
     // The suite as its 32-bit installer records it on a 64-bit system.
     void InstallSuite(const std::wstring& program = L"C:\\PF\\QOR",
@@ -31,6 +35,8 @@ public:
     bool system64 = true;
     int bitnessQueries = 0;
     std::set<std::wstring> directories;
+    std::wstring ownFolder = L"C:\\tool";
+    std::vector<std::wstring> programFiles{L"C:\\Program Files", L"C:\\Program Files (x86)"};
 };
 
 }  // namespace qor::test

@@ -90,26 +90,32 @@ struct FakeLoggingModule final : LoggingModule {
     std::vector<std::wstring> calls;
 };
 
-// With the suite its program and log folders, else the tool's folder and the current directory.
+// With the suite its program and log folders; without it the tool's own folder only where
+// others cannot write (under the program-files folders), and the current directory for logs.
 TEST(AttachLoggingModule, FoldersAndEachFailureEndingTheAttachment) {
     using Calls = std::vector<std::wstring>;
+    const std::wstring pf = L"C:\\Program Files\\Tool";
     const struct {
-        bool suite; std::set<std::wstring> directories; bool loaded, configured;
+        bool suite; std::wstring own; std::set<std::wstring> directories; bool loaded, configured;
         ResultCode load, configure, start, expected; Calls calls;
     } cases[] = {
-        {true, {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"}, false, false, 0, 0, 7, 7,
+        {true, L"C:\\tool", {L"C:\\PF\\QOR", L"C:\\Data\\QOR\\log"}, false, false, 0, 0, 7, 7,
          {L"load C:\\PF\\QOR", L"is-configured", L"configure C:\\Data\\QOR\\log", L"start 0"}},
-        {false, {}, false, false, 0, 0, 0, rc::PathNotFound, {}},
-        {false, {L"C:\\tool"}, false, false, rc::PathNotFound, 0, 0, rc::PathNotFound, {L"load C:\\tool"}},
-        {false, {L"C:\\tool"}, false, false, 0, rc::OutOfMemory, 0, rc::OutOfMemory,
-         {L"load C:\\tool", L"is-configured", L"configure .\\"}},
+        {false, pf, {}, false, false, 0, 0, 0, rc::PathNotFound, {}},
+        // A Downloads folder: nothing is loaded from it.
+        {false, L"C:\\Users\\u\\Downloads", {L"C:\\Users\\u\\Downloads"}, false, false, 0, 0, 0,
+         rc::PathNotFound, {}},
+        {false, pf, {pf}, false, false, rc::PathNotFound, 0, 0, rc::PathNotFound, {L"load " + pf}},
+        {false, pf, {pf}, false, false, 0, rc::OutOfMemory, 0, rc::OutOfMemory,
+         {L"load " + pf, L"is-configured", L"configure .\\"}},
         // Already loaded: no second load.
-        {false, {}, true, false, 0, 0, 0, 0, {L"is-configured", L"configure .\\", L"start 0"}},
+        {false, L"", {}, true, false, 0, 0, 0, 0, {L"is-configured", L"configure .\\", L"start 0"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         Lookup l;
         if (c.suite) l.sources.InstallSuite();
+        l.sources.ownFolder = c.own;
         l.sources.directories = c.directories;
         FakeLoggingModule module;
         module.loaded = c.loaded;
@@ -119,6 +125,32 @@ TEST(AttachLoggingModule, FoldersAndEachFailureEndingTheAttachment) {
         module.startCode = c.start;
         EXPECT_EQ(AttachLoggingModule(l.installation, module), c.expected);
         EXPECT_EQ(module.calls, c.calls);
+    }
+}
+
+// Whole components, letters without case; the installation directory itself, not below it.
+TEST(TrustedOwnFolder, InstallationDirectoryOrUnderProgramFiles) {
+    const struct { std::wstring own; bool suite; std::wstring trusted; } cases[] = {
+        {L"C:\\PF\\QOR", true, L"C:\\PF\\QOR"},
+        {L"c:/pf/qor/", true, L"c:/pf/qor/"},
+        {L"C:\\PF\\QOR\\sub", true, L""},
+        {L"C:\\PF\\QOR", false, L""},
+        {L"C:\\Program Files\\Tool", false, L"C:\\Program Files\\Tool"},
+        {L"C:\\PROGRAM FILES (X86)\\a\\b", false, L"C:\\PROGRAM FILES (X86)\\a\\b"},
+        {L"C:\\Program Files", false, L"C:\\Program Files"},
+        {L"C:\\Program Files Evil\\Tool", false, L""},
+        {L"C:\\Program Files\\..\\Users", false, L""},
+        {L"D:\\Program Files\\Tool", false, L""},
+        {L"Program Files\\Tool", false, L""},
+        {L"\\\\server\\share\\Program Files", false, L""},
+        {L"", false, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Lookup l;
+        if (c.suite) l.sources.InstallSuite();
+        l.sources.ownFolder = c.own;
+        EXPECT_EQ(l.installation.TrustedOwnFolder(), c.trusted);
     }
 }
 

@@ -74,7 +74,7 @@ TEST(ScannerEngineRecord, TimesThatCannotBeConvertedFailAndLeaveTheLineAlone) {
 
 // A scripted library source; `calls` records everything in order.
 struct FakeEngine final : EngineLibrarySource {
-    std::vector<std::wstring> trusted{L"C:\\Tool", L"C:\\Windows\\system32"};
+    std::wstring system = L"C:\\Windows\\system32";
     std::map<std::wstring, ResultCode> loadCodes;  // paths not listed fail
     ResultCode installCode = rc::Ok;
     std::wstring installDirectory = L"C:\\Program Files\\QOR";
@@ -120,7 +120,7 @@ struct FakeEngine final : EngineLibrarySource {
         FakeEngine& engine;
     };
 
-    std::vector<std::wstring> TrustedFolders() override { return trusted; }
+    std::wstring SystemFolder() override { return system; }
     ResultCode Load(const std::wstring& path, std::unique_ptr<EngineLibrary>& library) override {
         calls.push_back(L"load " + path);
         const auto it = loadCodes.find(path);
@@ -136,7 +136,6 @@ struct FakeEngine final : EngineLibrarySource {
 };
 
 const std::wstring kInstalled = L"load C:\\Program Files\\QOR\\qorclitx.dll";
-const std::wstring kOwnFolder = L"load C:\\Tool\\qorclitx.dll";
 const std::wstring kSystem = L"load C:\\Windows\\system32\\qorclitx.dll";
 
 const std::wstring kThreeLines =
@@ -144,29 +143,32 @@ const std::wstring kThreeLines =
     L"AVI type:0, loadResultErr:0x0, version:101, time:2024-01-15T12:00:00Z\n"
     L"AVI type:1, loadResultErr:0x0, version:102, time:2024-01-15T12:00:00Z\n";
 
-// The bare name only ever as a full path in a trusted folder; the installation directory
-// only when none of them has the library.
+// Only ever by full path: the installation directory, then the system folder; never the
+// program's own folder or a relative one.
 TEST(ScannerEngineClient, LoadOrder) {
+    const std::wstring dir = L"install directory";
     const struct {  // `loads`: the path that succeeds
-        const char* name; std::vector<std::wstring> trusted; std::wstring loads; ResultCode installCode;
+        const char* name; std::wstring system; std::wstring loads; ResultCode installCode;
         std::wstring installDirectory; std::vector<std::wstring> expected; ResultCode result;
     } cases[] = {
-        {"system folder", {L"C:\\Tool", L"C:\\Windows\\system32"}, kSystem, rc::Ok,
-         L"C:\\Program Files\\QOR", {kOwnFolder, kSystem}, rc::Ok},
-        {"relative folders skipped", {L"", L"bin", L"C:\\Windows\\system32"}, kSystem, rc::Ok,
-         L"", {kSystem}, rc::Ok},
-        {"directory ending in a slash", {}, L"load C:\\QOR/qorclitx.dll", rc::Ok, L"C:\\QOR/",
-         {L"install directory", L"load C:\\QOR/qorclitx.dll"}, rc::Ok},
-        {"lookup fails", {L"C:\\Tool"}, L"", rc::RegistryKeyNotFound, L"",
-         {kOwnFolder, L"install directory"}, rc::RegistryKeyNotFound},
-        {"empty directory", {}, L"load qorclitx.dll", rc::Ok, L"", {L"install directory"},
-         rc::PathNotFound},
-        {"nowhere", {L"C:\\Tool"}, L"", rc::Ok, L"C:\\Program Files\\QOR",
-         {kOwnFolder, L"install directory", kInstalled}, ResultFromWin32(126)},
+        {"installed", L"C:\\Windows\\system32", kInstalled, rc::Ok, L"C:\\Program Files\\QOR",
+         {dir, kInstalled}, rc::Ok},
+        {"system folder", L"C:\\Windows\\system32", kSystem, rc::Ok, L"C:\\Program Files\\QOR",
+         {dir, kInstalled, kSystem}, rc::Ok},
+        {"lookup fails", L"C:\\Windows\\system32", kSystem, rc::RegistryKeyNotFound, L"",
+         {dir, kSystem}, rc::Ok},
+        {"directory ending in a slash", L"", L"load C:\\QOR/qorclitx.dll", rc::Ok, L"C:\\QOR/",
+         {dir, L"load C:\\QOR/qorclitx.dll"}, rc::Ok},
+        {"relative directory", L"C:\\Windows\\system32", kSystem, rc::Ok, L"bin",
+         {dir, kSystem}, rc::Ok},
+        {"no system folder", L"", L"", rc::RegistryKeyNotFound, L"", {dir},
+         rc::RegistryKeyNotFound},
+        {"nowhere", L"C:\\Windows\\system32", L"", rc::Ok, L"C:\\Program Files\\QOR",
+         {dir, kInstalled, kSystem}, ResultFromWin32(126)},
     };
     for (const auto& c : cases) {
         FakeEngine engine;
-        engine.trusted = c.trusted;
+        engine.system = c.system;
         engine.installCode = c.installCode;
         engine.installDirectory = c.installDirectory;
         if (!c.loads.empty()) engine.loadCodes[c.loads.substr(5)] = rc::Ok;
@@ -178,7 +180,7 @@ TEST(ScannerEngineClient, LoadOrder) {
     }
 }
 
-// The lines written before a failure, and every call after loading from the own folder.
+// The lines written before a failure, and every call after loading from the installation.
 TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
     const std::wstring create = L"create QorFwCoreSdkNoDelayed 0";
     const std::vector<std::wstring> all{create, L"query 0", L"query 0", L"query 1", L"release",
@@ -205,7 +207,7 @@ TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeEngine engine;
-        engine.loadCodes[kOwnFolder.substr(5)] = rc::Ok;
+        engine.loadCodes[kInstalled.substr(5)] = rc::Ok;
         engine.missing = c.missing;
         engine.createCode = c.createCode;
         engine.givesInstance = c.givesInstance;
@@ -217,7 +219,7 @@ TEST(ScannerEngineClient, LinesAndCallsWhenAStepFails) {
         std::size_t end = 0;
         for (std::size_t i = 0; i < c.lines; ++i) end = kThreeLines.find(L'\n', end) + 1;
         EXPECT_EQ(kThreeLines.substr(0, end), text);
-        std::vector<std::wstring> calls{kOwnFolder};
+        std::vector<std::wstring> calls{L"install directory", kInstalled};
         calls.insert(calls.end(), c.calls.begin(), c.calls.end());
         EXPECT_EQ(calls, engine.calls);
     }
