@@ -10,6 +10,7 @@
 #include "diag/run/collectors.h"
 #include "diag/run/fs_redirection.h"
 #include "diag/run/run_log.h"
+#include "diag/run/step_runner.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 
@@ -32,6 +33,10 @@ struct RunDependencies {
     Collectors collectors;
     ZipTreeFn zipTree;
     MillisecondClock clock;  // the step times of the run log; a steady clock when empty
+    // Waits for the children the collectors left running, within the given milliseconds.
+    std::function<ResultCode(std::uint32_t budgetMs)> waitForChildren;
+    std::uint32_t stepDeadlineMs = kDefaultStepDeadlineMs;
+    StepThreadFactory stepThreads;  // threads of this process when empty
 };
 
 class DiagnosticsRun {
@@ -71,6 +76,7 @@ private:
     void SuiteTextStep(const wchar_t* name, const Collector& collector, const wchar_t* fileName,
                        bool withCode = false);
     void NativeRegistryStep(const wchar_t* message, const Collector& collector);
+    void WaitForChildren();
     ResultCode RedirectionOff();
     void RedirectionOn();
     void Print(const std::wstring& text);
@@ -79,6 +85,7 @@ private:
 
     RunDependencies deps_;
     RunLog log_;
+    StepRunner steps_;
     bool removeWorkDirectory_ = true;
     bool verbose_ = false;
     bool fullSet_ = false;
