@@ -23,8 +23,18 @@ TIMEOUT = 120
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 # A kernel with its ia32 emulation off runs no 32-bit code: Wine's 32-bit loader cannot start,
 # so the 32-bit build's tests are skipped and `wine` is the 64-bit loader.
-NO_32BIT = os.path.exists("/usr/lib/wine/wine") and subprocess.run(
-    ["/usr/lib/wine/wine", "--version"], capture_output=True, check=False).returncode != 0
+def _runs_no_32bit() -> bool:
+    """True when Wine's 32-bit loader exists but cannot start (the start itself may raise)."""
+    if not os.path.exists("/usr/lib/wine/wine"):
+        return False
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True,
+                              check=False).returncode != 0
+    except OSError:
+        return True
+
+
+NO_32BIT = _runs_no_32bit()
 NO_32BIT_REASON = "this machine runs no 32-bit code (kernel ia32 emulation off)"
 if NO_32BIT:
     os.environ["PATH"] = f"{ROOT / 'scripts' / 'wine64-only'}{os.pathsep}{os.environ['PATH']}"
