@@ -15,6 +15,7 @@
 #include "maintenance/service_stoppable.h"
 #include "platform/os_version.h"
 #include "platform/platform_start.h"
+#include "platform/process_launch.h"
 
 namespace {
 
@@ -33,6 +34,9 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
                                              qor::SleepMilliseconds, options);
             },
             qor::SteadyMilliseconds(),
+            qor::WaitForLaunchedChildren,
+            qor::StepDeadlineFromEnvironment(),
+            qor::MakeStepThread,
         });
     };
 }
@@ -52,5 +56,7 @@ int wmain(int argc, wchar_t** argv) {
                                                                     stoppable);
                                 },
                                 qor::RepairInfCacheOnThisComputer);
-    return qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
+    const int exitCode = qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
+    if (qor::StepThreadAbandoned()) qor::EndProcessWithoutDetach(exitCode);
+    return exitCode;
 }

@@ -39,4 +39,15 @@ ResultCode DrainPipe(PipeDrainOps& ops, std::uint32_t deadlineMs) noexcept {
     }
 }
 
+ResultCode WaitForChildren(ChildSetOps& ops, std::uint32_t budgetMs) noexcept {
+    const std::uint32_t start = ops.NowMs();
+    ResultCode result = rc::Ok;
+    for (std::size_t i = 0; i < ops.Count(); ++i) {
+        const std::uint32_t elapsed = ops.NowMs() - start;
+        const std::uint32_t left = elapsed >= budgetMs ? 0 : budgetMs - elapsed;
+        if (!ops.WaitOne(i, left)) result = ResultFromWin32(kErrorTimeout);
+    }
+    return result;
+}
+
 }  // namespace qor

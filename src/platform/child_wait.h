@@ -43,4 +43,18 @@ inline constexpr std::uint32_t kDrainIdleMs = 10;
 // is the timeout code.
 [[nodiscard]] ResultCode DrainPipe(PipeDrainOps& ops, std::uint32_t deadlineMs) noexcept;
 
+// The children started without waiting for their end.
+class ChildSetOps {
+public:
+    virtual ~ChildSetOps() = default;
+    virtual std::size_t Count() noexcept = 0;
+    // True when child `index` has ended (or cannot be waited for) within `milliseconds`.
+    [[nodiscard]] virtual bool WaitOne(std::size_t index, std::uint32_t milliseconds) noexcept = 0;
+    virtual std::uint32_t NowMs() noexcept = 0;  // a wrapping millisecond clock
+};
+
+// Waits for every child, all of them together within `budgetMs`; the timeout code when one
+// is still running at the end. Nobody is terminated.
+[[nodiscard]] ResultCode WaitForChildren(ChildSetOps& ops, std::uint32_t budgetMs) noexcept;
+
 }  // namespace qor

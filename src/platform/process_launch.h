@@ -21,10 +21,11 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
 [[nodiscard]] ResultCode ResolveProgram(std::wstring_view commandLine,
                                         std::wstring& program) noexcept;
 
-// Starts the child and returns at once.
+// Starts the child and returns at once; its handle is kept for WaitForLaunchedChildren.
 [[nodiscard]] ResultCode LaunchDetached(const std::wstring& commandLine) noexcept;
 
-// Starts the child and waits at most five seconds for it; a child still running is left so.
+// Starts the child and waits at most five seconds for it; a child still running is left so,
+// its handle kept for WaitForLaunchedChildren.
 // Answers the last exit-code query (a child that could not start fails that query).
 [[nodiscard]] ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept;
 
@@ -33,6 +34,10 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
 [[nodiscard]] ResultCode CaptureCommandOutput(const std::wstring& commandLine,
                                               const std::wstring& outputPath,
                                               std::uint32_t deadlineMs = kCaptureDeadlineMs) noexcept;
+
+// Waits for every child that LaunchDetached and LaunchAndWait left running, all of them
+// within `budgetMs` together; the timeout code when one still runs then. None is terminated.
+[[nodiscard]] ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept;
 
 // Takes the current directory out of the process's DLL search and out of the program
 // search of the children it starts (where the system offers the switches).

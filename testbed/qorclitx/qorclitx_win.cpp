@@ -6,7 +6,8 @@
 //   fail-create        the instance creator fails;
 //   null-instance      the creator succeeds without an instance;
 //   fail-second-query  the second query fails;
-//   zero-time          the third record's time is 0.
+//   zero-time          the third record's time is 0;
+//   hang               the instance creator does not return for ten minutes.
 #include <windows.h>
 
 #include <cstdint>
@@ -109,6 +110,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 __declspec(dllexport) std::int32_t __stdcall CoreSdkLiteGetInstanceNamespace_V2(
     EngineObject** instance, const wchar_t* name, std::uint32_t flags) {
     Record(std::wstring(L"create ") + (name ? name : L"(null)") + L" " + std::to_wstring(flags));
+    if (AnswerIs(L"hang")) Sleep(10 * 60 * 1000);
     if (AnswerIs(L"fail-create")) return kFailure;
     *instance = AnswerIs(L"null-instance") ? nullptr : &g_object;
     return 0;

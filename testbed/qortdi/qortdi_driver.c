@@ -6,7 +6,8 @@
      empty           a report of length 0;
      alternate       refuses every other open, so the second device path is needed;
      overlong        claims 4096 bytes of text but returns 6 characters;
-     huge            asks for 0xFFFFFFFF bytes. */
+     huge            asks for 0xFFFFFFFF bytes;
+     hold            holds the request for ten minutes, then answers as text does. */
 #include <ddk/wdm.h>
 
 #define REPORT_CONTROL 0x83002108u
@@ -14,7 +15,7 @@
 #define GROW_SIZE 10000u
 
 typedef enum { ANSWER_TEXT, ANSWER_GROW, ANSWER_INVALID, ANSWER_EMPTY, ANSWER_ALTERNATE,
-               ANSWER_OVERLONG, ANSWER_HUGE } Answer;
+               ANSWER_OVERLONG, ANSWER_HUGE, ANSWER_HOLD } Answer;
 
 static LONG g_opens;
 
@@ -22,7 +23,8 @@ static Answer ReadAnswer(void) {
     static const struct { const WCHAR* name; Answer answer; } names[] = {
         {L"grow", ANSWER_GROW},         {L"invalid", ANSWER_INVALID},
         {L"empty", ANSWER_EMPTY},       {L"alternate", ANSWER_ALTERNATE},
-        {L"overlong", ANSWER_OVERLONG}, {L"huge", ANSWER_HUGE}};
+        {L"overlong", ANSWER_OVERLONG}, {L"huge", ANSWER_HUGE},
+        {L"hold", ANSWER_HOLD}};
     UNICODE_STRING keyName, valueName;
     OBJECT_ATTRIBUTES attributes;
     HANDLE key;
@@ -104,6 +106,11 @@ static NTSTATUS Report(PIRP irp, ULONG inputSize, ULONG outputSize) {
     WCHAR report[256];
     Answer answer = ReadAnswer();
 
+    if (answer == ANSWER_HOLD) {
+        LARGE_INTEGER tenMinutes;
+        tenMinutes.QuadPart = -600LL * 10000000LL;  /* relative, in 100-ns units */
+        KeDelayExecutionThread(KernelMode, FALSE, &tenMinutes);
+    }
     if (answer == ANSWER_INVALID) return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
     if (answer == ANSWER_HUGE || (answer == ANSWER_GROW && outputSize < GROW_SIZE)) {
         header[0] = answer == ANSWER_HUGE ? 0xFFFFFFFFu : GROW_SIZE;

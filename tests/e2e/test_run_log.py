@@ -1,4 +1,5 @@
-"""The run's own log in the package: one line per printed step, as the console showed it."""
+"""The run's own log in the package: one line per printed step, as the console showed it,
+and the wait for the children before packing."""
 import re
 
 from conftest import dump_text
@@ -13,6 +14,8 @@ def test_run_log_follows_the_transcript(suite_package):
     assert all(len(fields) == 4 and re.fullmatch(r"-?\d+ \(0x[0-9a-f]+\)", fields[2])
                and re.fullmatch(r"\d+ ms", fields[3]) for fields in entries), entries
 
+    # Every child ended before packing: the package holds their whole files.
+    assert entries.pop()[:3] == ["Waiting for child programs", "OK", "0 (0x0)"]
     text = suite_package.text
     shown = text[:text.index("Creating ZIP...")]
     assert [fields[1] for fields in entries] == re.findall(r"(OK|Failed|skipped)\n", shown)

@@ -9,7 +9,8 @@ namespace qor {
 
 DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
     : deps_(std::move(dependencies)),
-      log_(deps_.clock ? deps_.clock : SteadyMilliseconds()) {
+      log_(deps_.clock ? deps_.clock : SteadyMilliseconds()),
+      steps_(deps_.stepDeadlineMs, deps_.stepThreads) {
     if (!deps_.redirection) deps_.redirection = std::make_unique<FsRedirection>();
 }
 
@@ -34,6 +35,7 @@ Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
     }
     (void)WriteReportSummary(workDirectory_, L"tdidump.txt", driverText_, driverCode_);
     CollectEverything(fullSet_);
+    WaitForChildren();
     (void)WriteDumpFile(workDirectory_, L"runlog.txt", log_.Text());
 
     StartStep(L"Creating ZIP...\n");
@@ -77,7 +79,7 @@ ResultCode DiagnosticsRun::QueryDriver() {
     StartStep(L"Driver...");
     ResultCode code = rc::Ok;
     for (int left = kDriverAttempts; left > 0; --left) {
-        code = Outcome(deps_.collectors.queryFirewallDriver(driverText_));
+        code = Outcome(steps_.Run(deps_.collectors.queryFirewallDriver, driverText_));
         if (code != rc::InvalidFunction) break;
     }
     return code;
@@ -145,11 +147,16 @@ void DiagnosticsRun::CollectFiles(bool fullSet) {
     RedirectionOn();
 }
 
+// The step thread works on its own copies of the run's strings.
 ResultCode DiagnosticsRun::RunCollector(const Collector& collector, bool native,
                                         std::wstring* text) {
     std::wstring unused;
-    return collector(RunContext{workDirectory_, installDirectory_, native, fullSet_},
-                     text ? *text : unused);
+    return steps_.Run(
+        [collector, work = workDirectory_, install = installDirectory_, native,
+         fullSet = fullSet_](std::wstring& out) {
+            return collector(RunContext{work, install, native, fullSet}, out);
+        },
+        text ? *text : unused);
 }
 
 ResultCode DiagnosticsRun::Step(const wchar_t* message, const Collector& collector, bool native) {
@@ -187,16 +194,25 @@ void DiagnosticsRun::NativeRegistryStep(const wchar_t* message, const Collector&
     RedirectionOn();
 }
 
+// All children in one deadline, logged but not printed.
+void DiagnosticsRun::WaitForChildren() {
+    log_.Begin(L"Waiting for child programs");
+    log_.End(deps_.waitForChildren ? deps_.waitForChildren(steps_.DeadlineMs()) : rc::Ok);
+}
+
+// Redirection is per thread: it is switched on the thread that runs the steps.
 ResultCode DiagnosticsRun::RedirectionOff() {
     if (!deps_.redirection->Usable()) return rc::NotSupported;
     StartStep(L"Disable WOW64 FS redirection...");
-    return Outcome(deps_.redirection->Disable());
+    FsRedirection* redirection = deps_.redirection.get();
+    return Outcome(steps_.Run([redirection](std::wstring&) { return redirection->Disable(); }));
 }
 
 void DiagnosticsRun::RedirectionOn() {
     if (!deps_.redirection->Usable()) return;
     StartStep(L"Enable WOW64 FS redirection...");
-    Outcome(deps_.redirection->Revert());
+    FsRedirection* redirection = deps_.redirection.get();
+    Outcome(steps_.Run([redirection](std::wstring&) { return redirection->Revert(); }));
 }
 
 void DiagnosticsRun::Print(const std::wstring& text) {

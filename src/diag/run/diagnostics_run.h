@@ -11,6 +11,7 @@
 #include "diag/run/fs_redirection.h"
 #include "diag/run/run_log.h"
 #include "platform/fs.h"
+#include "diag/run/step_runner.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 
@@ -33,6 +34,10 @@ struct RunDependencies {
     Collectors collectors;
     ZipTreeFn zipTree;
     MillisecondClock clock;  // the step times of the run log; a steady clock when empty
+    // Waits for the children the collectors left running, within the given milliseconds.
+    std::function<ResultCode(std::uint32_t budgetMs)> waitForChildren;
+    std::uint32_t stepDeadlineMs = kDefaultStepDeadlineMs;
+    StepThreadFactory stepThreads;  // threads of this process when empty
 };
 
 class DiagnosticsRun {
@@ -72,6 +77,7 @@ private:
     void SuiteTextStep(const wchar_t* name, const Collector& collector, const wchar_t* fileName,
                        bool withCode = false);
     void NativeRegistryStep(const wchar_t* message, const Collector& collector);
+    void WaitForChildren();
     ResultCode RedirectionOff();
     void RedirectionOn();
     void Print(const std::wstring& text);
@@ -80,6 +86,7 @@ private:
 
     RunDependencies deps_;
     RunLog log_;
+    StepRunner steps_;
     bool removeWorkDirectory_ = true;
     bool verbose_ = false;
     bool fullSet_ = false;

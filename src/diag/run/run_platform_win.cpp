@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
+#include "diag/run/step_runner.h"
 #include "platform/os_version.h"
+#include "platform/system_env.h"
 #include "platform/win/proc_address_win.h"
 
 namespace qor {
@@ -58,6 +62,20 @@ std::unique_ptr<FsRedirection> MakeFsRedirection() {
             if (status == 0) previous = reinterpret_cast<ULONG_PTR>(old);
             return ResultFromNtStatus(static_cast<std::uint32_t>(status));
         });
+}
+
+std::uint32_t StepDeadlineFromEnvironment() {
+    std::wstring seconds;
+    if (ReadEnvironmentPath(L"QORFWDIAG_STEP_TIMEOUT", seconds) != rc::Ok) {
+        return kDefaultStepDeadlineMs;
+    }
+    return StepDeadlineFromText(&seconds);
+}
+
+void EndProcessWithoutDetach(int exitCode) noexcept {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    for (;;) Sleep(INFINITE);  // the termination does not return to its caller
 }
 
 }  // namespace qor

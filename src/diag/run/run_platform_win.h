@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "diag/run/fs_redirection.h"
@@ -11,5 +12,12 @@ namespace qor {
 // Usable only in a 32-bit process under WOW64 on a 64-bit system of version 5.1 or later
 // whose ntdll has the redirection function.
 std::unique_ptr<FsRedirection> MakeFsRedirection();
+
+// The step deadline set by QORFWDIAG_STEP_TIMEOUT, or the default.
+std::uint32_t StepDeadlineFromEnvironment();
+
+// Ends the process with `exitCode` without the modules' detach code: a step thread given up
+// inside a module may hold the locks a normal exit needs. Standard output is flushed first.
+[[noreturn]] void EndProcessWithoutDetach(int exitCode) noexcept;
 
 }  // namespace qor

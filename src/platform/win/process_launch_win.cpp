@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/child_wait.h"
 #include "platform/win/proc_address_win.h"
@@ -95,6 +97,42 @@ private:
     HANDLE process_;
 };
 
+// The children left running, kept until the process ends; steps on other threads add to it.
+class KeptChildren final : public ChildSetOps {
+public:
+    static KeptChildren& Instance() {
+        static KeptChildren children;
+        return children;
+    }
+    void Keep(KernelHandle process) noexcept {
+        const std::lock_guard lock(mutex_);
+        try {
+            handles_.push_back(std::move(process));
+        } catch (const std::bad_alloc&) {
+            // not waited for then; the child runs on as before
+        }
+    }
+    // A snapshot of the handles, which stay open while the list lives.
+    void Snapshot() noexcept {
+        const std::lock_guard lock(mutex_);
+        waiting_.clear();
+        try {
+            for (const KernelHandle& each : handles_) waiting_.push_back(each.Get());
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    std::size_t Count() noexcept override { return waiting_.size(); }
+    bool WaitOne(std::size_t index, std::uint32_t milliseconds) noexcept override {
+        return WaitForSingleObject(waiting_[index], milliseconds) != WAIT_TIMEOUT;
+    }
+    std::uint32_t NowMs() noexcept override { return GetTickCount(); }
+
+private:
+    std::mutex mutex_;
+    std::vector<KernelHandle> handles_;
+    std::vector<HANDLE> waiting_;
+};
+
 class PipeToFile final : public PipeDrainOps {
 public:
     PipeToFile(HANDLE pipe, HANDLE file) noexcept : pipe_(pipe), file_(file) {}
@@ -150,7 +188,9 @@ ResultCode ResolveProgram(std::wstring_view commandLine, std::wstring& program) 
 
 ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
     Child child;
-    return StartChild(commandLine, nullptr, child);
+    const ResultCode code = StartChild(commandLine, nullptr, child);
+    if (child.process) KeptChildren::Instance().Keep(std::move(child.process));
+    return code;
 }
 
 ResultCode LaunchProgram(const std::wstring& program, const std::wstring& commandLine,
@@ -169,7 +209,17 @@ ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {
     // A child that did not start leaves a null handle, whose query then fails.
     (void)StartChild(commandLine, nullptr, child);
     ProcessWait wait(child.process.Get());
-    return PollChildExit(wait);
+    const ResultCode code = PollChildExit(wait);
+    if (child.process && WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
+        KeptChildren::Instance().Keep(std::move(child.process));
+    }
+    return code;
+}
+
+ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept {
+    KeptChildren& children = KeptChildren::Instance();
+    children.Snapshot();
+    return WaitForChildren(children, budgetMs);
 }
 
 ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,

@@ -1,6 +1,8 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "diag/run/diagnostics_run.h"
@@ -10,6 +12,22 @@
 
 namespace qor::test {
 
+struct RunHarness;
+
+// A step thread on the harness clock: the work runs at once, and a step whose work moved the
+// clock past the deadline counts as overrun, the clock then standing at the deadline.
+struct ScriptedStepThread final : StepThread {
+    explicit ScriptedStepThread(std::uint64_t& clock) : clockMs(clock) {}
+    bool Run(std::function<void()> work, std::uint32_t milliseconds) override {
+        const std::uint64_t start = clockMs;
+        work();
+        if (clockMs - start <= milliseconds) return true;
+        clockMs = start + milliseconds;
+        return false;
+    }
+    std::uint64_t& clockMs;
+};
+
 // A run in a scratch temporary folder, with collectors that succeed unless told otherwise.
 struct RunHarness {
     RunHarness() { SetEnvironment(L"TMP", temp.Path()); }
@@ -18,6 +36,7 @@ struct RunHarness {
         auto redirection = wow64 ? std::make_unique<FsRedirection>(
                                        [this](std::uint64_t value, std::uint64_t& previous) {
                                            toggles.push_back(value);
+                                           toggleThreads.push_back(std::this_thread::get_id());
                                            previous = 42;
                                            return value == 1 ? disableCode : rc::Ok;
                                        })
@@ -34,8 +53,17 @@ struct RunHarness {
         };
         collectors.registryUninstall = [this](const RunContext& context, std::wstring&) {
             nativeFlags.push_back(context.native);
+            exportThreads.push_back(std::this_thread::get_id());
             return rc::Ok;
         };
+        if (customize) customize(collectors);
+        StepThreadFactory threads;
+        if (scriptedThreads) {
+            threads = [this] {
+                ++threadsMade;
+                return std::make_unique<ScriptedStepThread>(clockMs);
+            };
+        }
         return std::make_unique<DiagnosticsRun>(RunDependencies{
             console, installation, [] { return rc::Ok; }, std::move(redirection),
             std::move(collectors),
@@ -44,7 +72,12 @@ struct RunHarness {
                 if (zipCode == rc::Ok) test::WriteBytes(archive, "PK\x05\x06");
                 return zipCode;
             },
-            [this] { return clockMs += 5; }});
+            [this] { return clockMs += 5; },
+            [this](std::uint32_t budgetMs) {
+                childBudgets.push_back(budgetMs);
+                return childrenCode;
+            },
+            deadlineMs, std::move(threads)});
     }
 
     const EnvironmentGuard guard{L"TMP"};
@@ -52,7 +85,13 @@ struct RunHarness {
     FakeConsole console;
     FakeInstallSources sources;
     ProductInstallation installation{sources};
-    ResultCode driverCode = 0, zipCode = 0, disableCode = 0;
+    ResultCode driverCode = 0, zipCode = 0, disableCode = 0, childrenCode = 0;
+    std::uint32_t deadlineMs = kDefaultStepDeadlineMs;
+    bool scriptedThreads = false;  // else threads of this process
+    int threadsMade = 0;
+    std::function<void(Collectors&)> customize;
+    std::vector<std::uint32_t> childBudgets;
+    std::vector<std::thread::id> toggleThreads, exportThreads;
     int driverQueries = 0;
     std::uint64_t clockMs = 1000;  // every reading is 5 ms after the one before
     std::vector<std::uint64_t> toggles;

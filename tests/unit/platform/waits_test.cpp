@@ -332,5 +332,40 @@ TEST(DrainPipe, StopsAtTheDeadlineKeepingWhatCame) {
     EXPECT_LT(chatty.written.size(), 200u);
 }
 
+// Children that end at the given times; a wait moves the clock to the end or the timeout.
+struct ScriptedChildren final : ChildSetOps {
+    std::vector<std::uint32_t> endsAt;
+    std::vector<std::uint32_t> waits;
+    std::uint32_t now = 0xFFFFFF00u;  // the clock wraps during the waits
+    std::uint32_t start = now;
+    std::size_t Count() noexcept override { return endsAt.size(); }
+    bool WaitOne(std::size_t index, std::uint32_t milliseconds) noexcept override {
+        waits.push_back(milliseconds);
+        const std::uint32_t elapsed = now - start;
+        if (endsAt[index] <= elapsed + milliseconds) {
+            now = start + std::max(elapsed, endsAt[index]);
+            return true;
+        }
+        now += milliseconds;
+        return false;
+    }
+    std::uint32_t NowMs() noexcept override { return now; }
+};
+
+TEST(WaitForChildren, AllWithinOneBudget) {
+    ScriptedChildren ended;
+    ended.endsAt = {300, 900, 100};
+    EXPECT_EQ(WaitForChildren(ended, 1000), rc::Ok);
+    EXPECT_EQ(ended.waits, (std::vector<std::uint32_t>{1000, 700, 100}));
+
+    ScriptedChildren slow;
+    slow.endsAt = {300, 2000, 5000};
+    EXPECT_EQ(WaitForChildren(slow, 1000), ResultFromWin32(1460));
+    EXPECT_EQ(slow.waits, (std::vector<std::uint32_t>{1000, 700, 0}));
+
+    ScriptedChildren none;
+    EXPECT_EQ(WaitForChildren(none, 1000), rc::Ok);
+}
+
 }  // namespace
 }  // namespace qor

@@ -1,0 +1,62 @@
+#include "diag/run/step_runner.h"
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+namespace qor {
+namespace {
+
+std::atomic<bool> g_abandoned{false};
+
+// What a step hands over; shared with its thread, so a late end writes only here.
+struct StepOutcome {
+    ResultCode code = rc::Ok;
+    std::wstring text;
+};
+
+}  // namespace
+
+std::uint32_t StepDeadlineFromText(const std::wstring* seconds) {
+    if (!seconds || seconds->empty() || seconds->size() > 4) return kDefaultStepDeadlineMs;
+    std::uint32_t value = 0;
+    for (const wchar_t c : *seconds) {
+        if (c < L'0' || c > L'9') return kDefaultStepDeadlineMs;
+        value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+    }
+    if (value < 1 || value > kMaxStepDeadlineSeconds) return kDefaultStepDeadlineMs;
+    return value * 1000;
+}
+
+StepRunner::StepRunner(std::uint32_t deadlineMs, StepThreadFactory threads)
+    : deadlineMs_(deadlineMs), threads_(threads ? std::move(threads) : MakeStepThread) {}
+
+ResultCode StepRunner::Run(StepWork work, std::wstring& text) {
+    auto outcome = std::make_shared<StepOutcome>();
+    if (!thread_) thread_ = threads_();
+    const bool inTime = thread_->Run(
+        [work = std::move(work), outcome] {
+            try {
+                outcome->code = work(outcome->text);
+            } catch (const std::bad_alloc&) {
+                outcome->code = rc::OutOfMemory;
+            }
+        },
+        deadlineMs_);
+    if (!inTime) {
+        thread_.reset();
+        g_abandoned = true;
+        return ResultFromWin32(kWin32Timeout);
+    }
+    text = std::move(outcome->text);
+    return outcome->code;
+}
+
+ResultCode StepRunner::Run(StepWork work) {
+    std::wstring unused;
+    return Run(std::move(work), unused);
+}
+
+bool StepThreadAbandoned() noexcept { return g_abandoned; }
+
+}  // namespace qor

@@ -1,0 +1,61 @@
+#pragma once
+// Every step of the run on a step thread, waited for with a deadline: a step that hangs in
+// code the tool does not own costs that step, never the package.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/result.h"
+
+namespace qor {
+
+inline constexpr std::uint32_t kDefaultStepDeadlineMs = 120 * 1000;
+inline constexpr std::uint32_t kMaxStepDeadlineSeconds = 3600;
+// ERROR_TIMEOUT through the shared table: the result of a step that overran.
+inline constexpr std::uint32_t kWin32Timeout = 1460;
+
+// The deadline a QORFWDIAG_STEP_TIMEOUT value asks for: whole seconds from 1 to 3600;
+// anything else (or no value) gives the default.
+std::uint32_t StepDeadlineFromText(const std::wstring* seconds);
+
+// The thread the steps run on, one piece of work at a time.
+class StepThread {
+public:
+    virtual ~StepThread() = default;
+    // Runs `work` on this thread; true when it finished within `milliseconds`. After false
+    // the thread is given up: it is never used or waited for again.
+    [[nodiscard]] virtual bool Run(std::function<void()> work, std::uint32_t milliseconds) = 0;
+};
+
+using StepThreadFactory = std::function<std::unique_ptr<StepThread>()>;
+
+// A thread of this process; given up, it is detached and left to finish (or not) alone.
+std::unique_ptr<StepThread> MakeStepThread();
+
+// A step's work: it fills the text it is given, which only it owns until it ends.
+using StepWork = std::function<ResultCode(std::wstring& text)>;
+
+class StepRunner {
+public:
+    StepRunner(std::uint32_t deadlineMs, StepThreadFactory threads);
+
+    // The work's result, and its text moved into `text`, when it ends within the deadline;
+    // otherwise the timeout code, `text` untouched and the late result dropped. The next
+    // step then gets a fresh thread.
+    ResultCode Run(StepWork work, std::wstring& text);
+    ResultCode Run(StepWork work);
+
+    std::uint32_t DeadlineMs() const noexcept { return deadlineMs_; }
+
+private:
+    std::uint32_t deadlineMs_;
+    StepThreadFactory threads_;
+    std::unique_ptr<StepThread> thread_;
+};
+
+// True once any step of this process was given up: a thread may still be inside a module
+// and hold its locks, so the process should end without the modules' detach code.
+bool StepThreadAbandoned() noexcept;
+
+}  // namespace qor
