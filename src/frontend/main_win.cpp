@@ -33,6 +33,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
                                              qor::SleepMilliseconds, options);
             },
             qor::SteadyMilliseconds(),
+            qor::WinPageSystem(),
         });
     };
 }

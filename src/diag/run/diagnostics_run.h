@@ -9,6 +9,7 @@
 #include "common/error_record.h"
 #include "diag/run/collectors.h"
 #include "diag/run/fs_redirection.h"
+#include "diag/run/report_page.h"
 #include "diag/run/run_log.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
@@ -32,6 +33,7 @@ struct RunDependencies {
     Collectors collectors;
     ZipTreeFn zipTree;
     MillisecondClock clock;  // the step times of the run log; a steady clock when empty
+    PageSystem page;         // error texts and local time for the report page
 };
 
 class DiagnosticsRun {

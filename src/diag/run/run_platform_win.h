@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "diag/run/fs_redirection.h"
+#include "diag/run/report_page.h"
 
 namespace qor {
 
@@ -11,5 +12,8 @@ namespace qor {
 // Usable only in a 32-bit process under WOW64 on a 64-bit system of version 5.1 or later
 // whose ntdll has the redirection function.
 std::unique_ptr<FsRedirection> MakeFsRedirection();
+
+// The system's message texts (English where it has them) and the local clock.
+PageSystem WinPageSystem();
 
 }  // namespace qor

@@ -44,7 +44,7 @@ struct RunHarness {
                 if (zipCode == rc::Ok) test::WriteBytes(archive, "PK\x05\x06");
                 return zipCode;
             },
-            [this] { return clockMs += 5; }});
+            [this] { return clockMs += 5; }, PageSystem{}});
     }
 
     const EnvironmentGuard guard{L"TMP"};
