@@ -2,25 +2,29 @@
 # Builds the shipped 32-bit qorfwdiag.exe and makes a diagnostics package with it under
 # 32-bit Wine, on a 32-bit Windows prefix that the testbed makes look like a computer with
 # the suite installed (build/main-prefix), then lists what the package holds and shows the
-# firewall driver's report in it. The package is build/qorfwdiag-package.zip.
+# firewall driver's report in it. The package is build/qorfwdiag-package.zip. On a machine
+# that runs no 32-bit code, the 64-bit build does the same in a 64-bit prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+source scripts/machine_bits.sh
+build=win32
+[ -z "${QOR_NO_32BIT:-}" ] || build=win64
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+cmake --preset "$build" >/dev/null
+cmake --build --preset "$build"
 
-export WINEPREFIX="$PWD/build/main-prefix" WINEARCH=win32 WINEDEBUG=-all \
+export WINEPREFIX="$PWD/build/main-prefix" WINEARCH="$build" WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml="
 # A prefix of the other kind, or one made before 32-bit Wine was installed, is made afresh.
-if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q '^#arch=win32' "$WINEPREFIX/system.reg"; then
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q "^#arch=$build" "$WINEPREFIX/system.reg"; then
   rm -rf "$WINEPREFIX"
 fi
-testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/win32/testbed"
+testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/$build/testbed"
 package="$PWD/build/qorfwdiag-package.zip"
 rm -f "$package"
 status=0
-wine build/win32/src/qorfwdiag.exe -run "$(winepath -w "$package")" </dev/null || status=$?
+wine "build/$build/src/qorfwdiag.exe" -run "$(winepath -w "$package")" </dev/null || status=$?
 wineserver -k 2>/dev/null || true
 [ "$status" -eq 0 ] || exit "$status"
 unzip -l "$package"

@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+source scripts/machine_bits.sh
 
 for preset in host win64 win32; do
   cmake --preset "$preset" >/dev/null
@@ -14,5 +15,5 @@ done
 ctest --preset host
 scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-20}"
 ctest --preset win64
-ctest --preset win32
+if [ -z "${QOR_NO_32BIT:-}" ]; then ctest --preset win32; fi
 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e

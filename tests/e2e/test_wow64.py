@@ -6,11 +6,13 @@ import zipfile
 
 import pytest
 
-from conftest import BUILDS, EXE32, start_prefix, stop_prefix
+from conftest import BUILDS, EXE32, NO_32BIT, NO_32BIT_REASON, start_prefix, stop_prefix
 
 
 @pytest.fixture(scope="module")
 def wow64_suite():
+    if NO_32BIT:
+        pytest.skip(NO_32BIT_REASON)
     session = start_prefix(BUILDS["win64"], "full")
     yield session
     stop_prefix(session)
