@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine (as root, or through sudo):
-# both MinGW-w64 toolchains, 64-bit and 32-bit Wine, clang for the fuzz targets.
+# both MinGW-w64 toolchains, 64-bit and 32-bit Wine, clang for the fuzz targets, and the
+# headless browser that opens the package's report page.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine64 wine32:i386 python3 python3-pytest unzip p7zip-full zip
   clang libclang-rt-14-dev
+  chromium chromium-driver python3-selenium
 )
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)

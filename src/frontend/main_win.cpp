@@ -37,6 +37,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
             qor::WaitForLaunchedChildren,
             qor::StepDeadlineFromEnvironment(),
             qor::MakeStepThread,
+            qor::WinPageSystem(),
         });
     };
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/result.h"
+#include "diag/run/run_platform_win.h"
 #include "platform/win/service_control_win.h"
 #include "product/module_loader_win.h"
 #include "product/suite_module_abi_win.h"
@@ -21,6 +22,20 @@ TEST(ResultFromNtStatus, UsesTheSystemConversion) {
     EXPECT_EQ(ResultFromNtStatus(0xC0000022), SuiteError(0x58));       // access denied
     EXPECT_EQ(ResultFromNtStatus(0xC0000010), rc::InvalidFunction);    // invalid device request
     EXPECT_EQ(ResultFromNtStatus(0x80000006), static_cast<ResultCode>(0xA0010046));  // no more files
+}
+
+// The report page's texts for Windows errors: one line in English; nothing for an unknown number.
+TEST(PageSystem, ErrorTextsAndTheLocalClock) {
+    const PageSystem system = WinPageSystem();
+    const std::wstring denied = system.errorText(5);
+    EXPECT_NE(denied.find(L"denied"), std::wstring::npos) << "Windows and Wine word it apart";
+    EXPECT_EQ(denied.find(L'\n'), std::wstring::npos);
+    EXPECT_FALSE(system.errorText(1060).empty());
+    EXPECT_EQ(system.errorText(0xFFFF), L"");
+    const PageClock now = system.now();
+    constexpr std::int64_t kDay = 864'000'000'000;
+    EXPECT_LT(now.local - now.universal, kDay);
+    EXPECT_GT(now.local - now.universal, -kDay);
 }
 
 std::unique_ptr<ServiceControl> OpenNamed(const wchar_t* name) {

@@ -1,6 +1,7 @@
 #include "diag/run/diagnostics_run.h"
 
 #include "diag/run/dump_file.h"
+#include "diag/run/report_page_file.h"
 #include "diag/run/work_directory.h"
 #include "product/product_constants.h"
 #include "platform/fs.h"
@@ -37,6 +38,7 @@ Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
     CollectEverything(fullSet_);
     WaitForChildren();
     (void)WriteDumpFile(workDirectory_, L"runlog.txt", log_.Text());
+    (void)WriteReportPage(workDirectory_, installDirectory_, deps_.page);
 
     StartStep(L"Creating ZIP...\n");
     const ResultCode zipped = Outcome(deps_.zipTree(workDirectory_, packagePath_, verbose_));

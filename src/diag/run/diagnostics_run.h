@@ -9,6 +9,7 @@
 #include "common/error_record.h"
 #include "diag/run/collectors.h"
 #include "diag/run/fs_redirection.h"
+#include "diag/run/report_page.h"
 #include "diag/run/run_log.h"
 #include "platform/fs.h"
 #include "diag/run/step_runner.h"
@@ -38,6 +39,7 @@ struct RunDependencies {
     std::function<ResultCode(std::uint32_t budgetMs)> waitForChildren;
     std::uint32_t stepDeadlineMs = kDefaultStepDeadlineMs;
     StepThreadFactory stepThreads;  // threads of this process when empty
+    PageSystem page;         // error texts and local time for the report page
 };
 
 class DiagnosticsRun {

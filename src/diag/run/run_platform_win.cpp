@@ -21,6 +21,32 @@ bool IsWow64Process() {
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
+std::int64_t FileTimeValue(const FILETIME& time) {
+    return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
+                                     time.dwLowDateTime);
+}
+
+// One line; an empty text when the system has none for `error`.
+std::wstring SystemErrorText(std::uint32_t error) {
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                             FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    wchar_t buffer[1024];
+    for (const DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
+        const DWORD length =
+            FormatMessageW(kFlags, nullptr, error, language, buffer, ARRAYSIZE(buffer), nullptr);
+        if (length != 0) return std::wstring(buffer, length);
+    }
+    return {};
+}
+
+// The local reading is the universal one when the system cannot convert it.
+PageClock PageNow() {
+    FILETIME universal, local;
+    GetSystemTimeAsFileTime(&universal);
+    if (!FileTimeToLocalFileTime(&universal, &local)) local = universal;
+    return PageClock{FileTimeValue(universal), FileTimeValue(local)};
+}
+
 struct TokenCloser {
     HANDLE token;
     ~TokenCloser() {
@@ -47,6 +73,8 @@ ResultCode EnableDebugPrivilege() noexcept {
     }
     return rc::Ok;
 }
+
+PageSystem WinPageSystem() { return PageSystem{SystemErrorText, PageNow}; }
 
 std::unique_ptr<FsRedirection> MakeFsRedirection() {
     const OsVersionRecord& os = GetOsVersionRecord();

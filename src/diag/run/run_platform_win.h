@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "diag/run/fs_redirection.h"
+#include "diag/run/report_page.h"
 
 namespace qor {
 
@@ -19,5 +20,8 @@ std::uint32_t StepDeadlineFromEnvironment();
 // Ends the process with `exitCode` without the modules' detach code: a step thread given up
 // inside a module may hold the locks a normal exit needs. Standard output is flushed first.
 [[noreturn]] void EndProcessWithoutDetach(int exitCode) noexcept;
+
+// The system's message texts (English where it has them) and the local clock.
+PageSystem WinPageSystem();
 
 }  // namespace qor

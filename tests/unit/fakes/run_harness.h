@@ -77,7 +77,7 @@ struct RunHarness {
                 childBudgets.push_back(budgetMs);
                 return childrenCode;
             },
-            deadlineMs, std::move(threads)});
+            deadlineMs, std::move(threads), PageSystem{}});
     }
 
     const EnvironmentGuard guard{L"TMP"};
