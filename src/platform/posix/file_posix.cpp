@@ -98,8 +98,8 @@ ResultCode File::SetTimes(const FileInfo& times) noexcept {
         return timespec{static_cast<time_t>(since1970 / 10000000),
                         static_cast<long>(since1970 % 10000000 * 100)};
     };
-    const timespec spec[2] = {toSpec(times.lastAccessTime), toSpec(times.lastWriteTime)};
-    return futimens(static_cast<int>(handle_), spec) == 0 ? rc::Ok : ResultFromErrno(errno);
+    const timespec stamps[2] = {toSpec(times.lastAccessTime), toSpec(times.lastWriteTime)};
+    return futimens(static_cast<int>(handle_), stamps) == 0 ? rc::Ok : ResultFromErrno(errno);
 }
 
 void File::Close() noexcept {
