@@ -121,4 +121,14 @@ std::wstring FromUtf16Le(const unsigned char* bytes, std::size_t units) {
     return out;
 }
 
+bool CodePageRefusesDefaultCharacter(std::uint32_t codePage) noexcept {
+    switch (codePage) {
+        case 42: case 50220: case 50221: case 50222: case 50225: case 50227: case 50229:
+        case 52936: case 54936: case 65000: case 65001:
+            return true;
+        default:
+            return codePage >= 57002 && codePage <= 57011;
+    }
+}
+
 }  // namespace qor

@@ -12,8 +12,8 @@ namespace qor {
 // Characters the code page cannot hold become "?" (in UTF-8 every character has bytes).
 [[nodiscard]] ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out);
 
-// The default character the system's conversion may be given for `codePage`: none for UTF-7
-// (65000) and UTF-8 (65001), which refuse one.
+// The default character the system's conversion may be given for `codePage`: none where the
+// conversion refuses one (UTF-7, UTF-8 and the others of CodePageRefusesDefaultCharacter).
 const char* DefaultCharacterFor(std::uint32_t codePage) noexcept;
 
 }  // namespace qor
