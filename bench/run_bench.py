@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Times the whole `-run` of qorfwdiag.exe builds on the testbed prefix under Wine.
 
-    bench/run_bench.py [--runs N] [--arch win32|win64] [--env NAME=VALUE ...] LABEL=EXE ...
+    bench/run_bench.py [--runs N] [--arch win32|win64] [--env NAME=VALUE ...]
+                       [--label-env LABEL:NAME=VALUE ...] LABEL=EXE ...
 
 Makes one private prefix with the suite installed (testbed/make_prefix.sh full, the stand-ins
 of the EXE's own build), then runs every EXE N times (default 5), the builds taking turns, and
 prints for each the median wall time of the process and the median "Total" of its run log.
-With two builds it also prints the ratio of the second's medians to the first's.
+With two builds it also prints the ratio of the second's medians to the first's. --env is
+set for every run, --label-env only for the runs of that LABEL (one EXE may run under two
+labels, with different settings).
 """
 import argparse
 import os
@@ -44,6 +47,8 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--arch", default="win32", choices=["win32", "win64"])
     parser.add_argument("--env", action="append", default=[], help="NAME=VALUE for every run")
+    parser.add_argument("--label-env", action="append", default=[],
+                        help="LABEL:NAME=VALUE for the runs of LABEL")
     parser.add_argument("builds", nargs="+", help="LABEL=path to qorfwdiag.exe")
     args = parser.parse_args()
     builds = [(label, pathlib.Path(path).resolve())
@@ -55,6 +60,10 @@ def main() -> None:
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH=args.arch, WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
     env.update(item.split("=", 1) for item in args.env)
+    label_env = {label: {} for label, _ in builds}
+    for item in args.label_env:
+        label, setting = item.split(":", 1)
+        label_env[label].update([setting.split("=", 1)])
     if runs_no_32bit():  # `wine` in the testbed script is then the 64-bit loader
         env["PATH"] = f"{ROOT / 'scripts' / 'wine64-only'}{os.pathsep}{env['PATH']}"
     testbed = ROOT / "build" / args.arch / "testbed"
@@ -70,7 +79,8 @@ def main() -> None:
                 package = prefix / "bench.zip"
                 package.unlink(missing_ok=True)
                 start = time.monotonic()
-                subprocess.run([loader, str(exe), "-run", str(package)], env=env, check=True,
+                subprocess.run([loader, str(exe), "-run", str(package)],
+                               env=dict(env, **label_env[label]), check=True,
                                stdin=subprocess.DEVNULL, timeout=600, **quiet)
                 walls[label].append(time.monotonic() - start)
                 totals[label].append(run_log_total(package))

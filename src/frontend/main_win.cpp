@@ -38,6 +38,7 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
             qor::StepDeadlineFromEnvironment(),
             qor::MakeStepThread,
             qor::WinPageSystem(),
+            qor::StepsAtOnceFromEnvironment(),
         });
     };
 }

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +72,33 @@ TEST(CaptureCommandOutput, GivesUpOnAHungChildKeepingItsOutput) {
     EXPECT_GE(elapsed, 1400u);
     EXPECT_LT(elapsed, 5000u);
     EXPECT_EQ(test::ReadBytes(out), "early");
+}
+
+// Captures started on several threads at once: a child started beside another capture must
+// not hold that capture's pipe open, so each capture ends with its own child.
+TEST(CaptureCommandOutput, SideBySideEachEndsWithItsOwnChild) {
+    test::ScratchDirectory dir;
+    std::atomic<DWORD> slowest{0};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {  // children that outlive the quick ones by far
+        for (int i = 0; i < 8; ++i) {
+            (void)CaptureCommandOutput(Probe(L"out s sleep 15000"), dir / L"slow.txt", 300);
+        }
+    });
+    for (const wchar_t* name : {L"a.txt", L"b.txt"}) {
+        threads.emplace_back([&, name] {
+            for (int i = 0; i < 12; ++i) {
+                const DWORD start = GetTickCount();
+                EXPECT_EQ(CaptureCommandOutput(Probe(L"out q"), dir / name), 0);
+                const DWORD took = GetTickCount() - start;
+                if (took > slowest) slowest = took;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_LT(slowest, 6000u);  // far below the slow children's fifteen seconds
+    EXPECT_EQ(test::ReadBytes(dir / L"a.txt"), std::string(12, 'q'));
+    EXPECT_EQ(test::ReadBytes(dir / L"b.txt"), std::string(12, 'q'));
 }
 
 TEST(LaunchAndWait, WaitsAtMostFiveSecondsAndLeavesTheChildRunning) {

@@ -1,5 +1,7 @@
 #include "diag/run/diagnostics_run.h"
 
+#include <vector>
+
 #include "diag/run/dump_file.h"
 #include "diag/run/report_page_file.h"
 #include "diag/run/work_directory.h"
@@ -7,10 +9,24 @@
 #include "platform/fs.h"
 
 namespace qor {
+namespace {
+
+// The steps that only wait for the system's programs, in the order they are started: the
+// longest chain first.
+enum ProgramStepKey : int {
+    kFilteringPlatform,
+    kInstalledDrivers,
+    kIpConfiguration,
+    kRouteTable,
+    kArpTable,
+};
+
+}  // namespace
 
 DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
     : deps_(std::move(dependencies)),
-      log_(deps_.clock ? deps_.clock : SteadyMilliseconds()),
+      clock_(deps_.clock ? deps_.clock : SteadyMilliseconds()),
+      log_(clock_),
       steps_(deps_.stepDeadlineMs, deps_.stepThreads) {
     if (!deps_.redirection) deps_.redirection = std::make_unique<FsRedirection>();
 }
@@ -109,10 +125,11 @@ void DiagnosticsRun::CollectRegistry() {
 void DiagnosticsRun::CollectSystem() {
     const Collectors& c = deps_.collectors;
     TextStep(L"Processes...", c.processList, L"procdmp.txt");
-    Step(L"Installed drivers...", c.installedDrivers);
-    Step(L"IP configuration...", c.ipConfiguration);
-    Step(L"Route table...", c.routeTable);
-    Step(L"ARP table...", c.arpTable);
+    StartProgramsAhead();
+    ProgramStep(L"Installed drivers...", kInstalledDrivers, c.installedDrivers);
+    ProgramStep(L"IP configuration...", kIpConfiguration, c.ipConfiguration);
+    ProgramStep(L"Route table...", kRouteTable, c.routeTable);
+    ProgramStep(L"ARP table...", kArpTable, c.arpTable);
     TextStep(L"System info...", c.systemInformation, L"sysdump.txt");
     Step(L"Active connections...", c.activeConnections);
 }
@@ -126,9 +143,10 @@ void DiagnosticsRun::CollectSuiteState() {
     TextStep(L"Network areas...", c.networkAreas, L"netareas.txt");
     SuiteTextStep(L"AVI version...", c.scannerEngineVersion, L"aviversion.txt");
     StartStep(L"WFP info:\n");
-    const ResultCode wfp = RunCollector(c.filteringPlatform);
+    const TurnOutcome wfp = AtItsTurn(kFilteringPlatform, c.filteringPlatform);
     Print(L"\nWFP info result: ");
-    Outcome(wfp);
+    Outcome(wfp.code, wfp.milliseconds);
+    ahead_.reset();  // every step ahead has been taken
 }
 
 void DiagnosticsRun::CollectFiles(bool fullSet) {
@@ -149,16 +167,45 @@ void DiagnosticsRun::CollectFiles(bool fullSet) {
     RedirectionOn();
 }
 
-// The step thread works on its own copies of the run's strings.
+// The step's thread works on its own copies of the run's strings.
+StepWork DiagnosticsRun::CollectorWork(const Collector& collector, bool native) const {
+    return [collector, work = workDirectory_, install = installDirectory_, native,
+            fullSet = fullSet_](std::wstring& out) {
+        return collector(RunContext{work, install, native, fullSet}, out);
+    };
+}
+
 ResultCode DiagnosticsRun::RunCollector(const Collector& collector, bool native,
                                         std::wstring* text) {
     std::wstring unused;
-    return steps_.Run(
-        [collector, work = workDirectory_, install = installDirectory_, native,
-         fullSet = fullSet_](std::wstring& out) {
-            return collector(RunContext{work, install, native, fullSet}, out);
-        },
-        text ? *text : unused);
+    return steps_.Run(CollectorWork(collector, native), text ? *text : unused);
+}
+
+// Once the process list is made, so that it stays as it was.
+void DiagnosticsRun::StartProgramsAhead() {
+    if (deps_.stepsAtOnce <= 1) return;
+    const Collectors& c = deps_.collectors;
+    std::vector<AheadStep> steps;
+    steps.push_back({kFilteringPlatform, CollectorWork(c.filteringPlatform)});
+    steps.push_back({kInstalledDrivers, CollectorWork(c.installedDrivers)});
+    steps.push_back({kIpConfiguration, CollectorWork(c.ipConfiguration)});
+    steps.push_back({kRouteTable, CollectorWork(c.routeTable)});
+    steps.push_back({kArpTable, CollectorWork(c.arpTable)});
+    ahead_ = std::make_unique<StepsAhead>(deps_.stepsAtOnce, std::move(steps), steps_.DeadlineMs(),
+                                          deps_.stepThreads, clock_);
+}
+
+DiagnosticsRun::TurnOutcome DiagnosticsRun::AtItsTurn(int key, const Collector& collector) {
+    if (!ahead_) return {RunCollector(collector), std::nullopt};
+    const StepsAhead::Outcome outcome = ahead_->Take(key, steps_);
+    return {outcome.code, outcome.milliseconds};
+}
+
+ResultCode DiagnosticsRun::ProgramStep(const wchar_t* message, int key,
+                                       const Collector& collector) {
+    StartStep(message);
+    const TurnOutcome outcome = AtItsTurn(key, collector);
+    return Outcome(outcome.code, outcome.milliseconds);
 }
 
 ResultCode DiagnosticsRun::Step(const wchar_t* message, const Collector& collector, bool native) {
@@ -227,9 +274,13 @@ void DiagnosticsRun::StartStep(const std::wstring& message) {
     log_.Begin(message);
 }
 
-ResultCode DiagnosticsRun::Outcome(ResultCode code) {
+ResultCode DiagnosticsRun::Outcome(ResultCode code, std::optional<std::uint64_t> milliseconds) {
     Print(Succeeded(code) ? L"OK\n" : L"Failed\n");
-    log_.End(code);
+    if (milliseconds) {
+        log_.End(code, *milliseconds);
+    } else {
+        log_.End(code);
+    }
     return code;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/error_record.h"
@@ -13,6 +14,7 @@
 #include "diag/run/run_log.h"
 #include "platform/fs.h"
 #include "diag/run/step_runner.h"
+#include "diag/run/steps_ahead.h"
 #include "common/console.h"
 #include "product/install_lookup.h"
 
@@ -40,6 +42,8 @@ struct RunDependencies {
     std::uint32_t stepDeadlineMs = kDefaultStepDeadlineMs;
     StepThreadFactory stepThreads;  // threads of this process when empty
     PageSystem page;         // error texts and local time for the report page
+    // The steps that wait for the system's programs, side by side; 1: one after the other.
+    unsigned stepsAtOnce = 1;
 };
 
 class DiagnosticsRun {
@@ -70,8 +74,16 @@ private:
     void CollectSuiteState();
     void CollectFiles(bool fullSet);
 
+    StepWork CollectorWork(const Collector& collector, bool native = false) const;
     ResultCode RunCollector(const Collector& collector, bool native = false,
                             std::wstring* text = nullptr);
+    void StartProgramsAhead();
+    struct TurnOutcome {
+        ResultCode code;
+        std::optional<std::uint64_t> milliseconds;  // the step's own time when it ran ahead
+    };
+    TurnOutcome AtItsTurn(int key, const Collector& collector);
+    ResultCode ProgramStep(const wchar_t* message, int key, const Collector& collector);
     ResultCode Step(const wchar_t* message, const Collector& collector, bool native = false);
     // `withCode`: the file also carries the collector's result code.
     void TextStep(const wchar_t* message, const Collector& collector, const wchar_t* fileName,
@@ -84,11 +96,13 @@ private:
     void RedirectionOn();
     void Print(const std::wstring& text);
     void StartStep(const std::wstring& message);
-    ResultCode Outcome(ResultCode code);
+    ResultCode Outcome(ResultCode code, std::optional<std::uint64_t> milliseconds = std::nullopt);
 
     RunDependencies deps_;
+    MillisecondClock clock_;
     RunLog log_;
     StepRunner steps_;
+    std::unique_ptr<StepsAhead> ahead_;  // from the process list to the last of them
     bool removeWorkDirectory_ = true;
     bool verbose_ = false;
     bool fullSet_ = false;

@@ -42,6 +42,11 @@ void RunLog::End(ResultCode code) {
     stepStarted_ = now;
 }
 
+void RunLog::End(ResultCode code, std::uint64_t milliseconds) {
+    Line(step_, Succeeded(code) ? L"OK" : L"Failed", code, milliseconds);
+    stepStarted_ = clock_();
+}
+
 void RunLog::Skipped(std::wstring_view message) {
     Line(WithoutTrailer(message), L"skipped", rc::Ok, 0);
 }

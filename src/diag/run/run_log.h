@@ -24,6 +24,8 @@ public:
     void Begin(std::wstring_view message);
     // One outcome of the current step, timed from its start or from its previous outcome.
     void End(ResultCode code);
+    // The outcome of a step that ran elsewhere and took `milliseconds`.
+    void End(ResultCode code, std::uint64_t milliseconds);
     // A step that was not run.
     void Skipped(std::wstring_view message);
 

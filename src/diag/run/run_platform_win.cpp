@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "diag/run/step_runner.h"
+#include "diag/run/steps_ahead.h"
 #include "platform/os_version.h"
 #include "platform/system_env.h"
 #include "platform/win/proc_address_win.h"
@@ -98,6 +99,12 @@ std::uint32_t StepDeadlineFromEnvironment() {
         return kDefaultStepDeadlineMs;
     }
     return StepDeadlineFromText(&seconds);
+}
+
+unsigned StepsAtOnceFromEnvironment() {
+    std::wstring setting;
+    const bool set = ReadEnvironmentPath(L"QORFWDIAG_STEPS_AT_ONCE", setting) == rc::Ok;
+    return StepsAtOnceFromText(GetOsVersionRecord().numberOfProcessors, set ? &setting : nullptr);
 }
 
 void EndProcessWithoutDetach(int exitCode) noexcept {

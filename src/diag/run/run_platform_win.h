@@ -17,6 +17,10 @@ std::unique_ptr<FsRedirection> MakeFsRedirection();
 // The step deadline set by QORFWDIAG_STEP_TIMEOUT, or the default.
 std::uint32_t StepDeadlineFromEnvironment();
 
+// How many steps may run side by side: QORFWDIAG_STEPS_AT_ONCE (1 to 3), or 3; one on a
+// single processor.
+unsigned StepsAtOnceFromEnvironment();
+
 // Ends the process with `exitCode` without the modules' detach code: a step thread given up
 // inside a module may hold the locks a normal exit needs. Standard output is flushed first.
 [[noreturn]] void EndProcessWithoutDetach(int exitCode) noexcept;

@@ -164,6 +164,27 @@ private:
     HANDLE file_;
 };
 
+// Starts the capture's child with the pipe's write end as its output; `read` receives the
+// other end. Captures may start on several threads at once: the lock keeps one child from
+// inheriting another's write end, which would hold that capture open until it ended too.
+[[nodiscard]] ResultCode StartCaptureChild(const std::wstring& commandLine,
+                                           KernelHandle& read) noexcept {
+    static std::mutex inheritance;
+    const std::lock_guard lock(inheritance);
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    KernelHandle inheritedRead, write;
+    if (!CreatePipe(inheritedRead.Put(), write.Put(), &inheritable, 0)) {
+        return ResultFromWin32(GetLastError());
+    }
+    if (!DuplicateHandle(GetCurrentProcess(), inheritedRead.Get(), GetCurrentProcess(),
+                         read.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        return ResultFromWin32(GetLastError());
+    }
+    inheritedRead.Reset();  // the child inherits the write end only
+    Child child;
+    return StartChild(commandLine, write.Get(), child);
+}  // our write end closes here: the end of data comes when the child's copies are closed
+
 }  // namespace
 
 ResultCode ResolveProgram(std::wstring_view commandLine, std::wstring& program) noexcept {
@@ -224,23 +245,8 @@ ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept {
 
 ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
                                 std::uint32_t deadlineMs) noexcept {
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    KernelHandle inheritedRead, write, read;
-    if (!CreatePipe(inheritedRead.Put(), write.Put(), &inheritable, 0)) {
-        return ResultFromWin32(GetLastError());
-    }
-    if (!DuplicateHandle(GetCurrentProcess(), inheritedRead.Get(), GetCurrentProcess(),
-                         read.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-        return ResultFromWin32(GetLastError());
-    }
-    inheritedRead.Reset();  // the child inherits the write end only
-    {
-        Child child;
-        if (const ResultCode code = StartChild(commandLine, write.Get(), child); Failed(code)) {
-            return code;
-        }
-    }
-    write.Reset();  // the end of data comes when the child's copies are closed
+    KernelHandle read;
+    if (const ResultCode code = StartCaptureChild(commandLine, read); Failed(code)) return code;
     FileHandle file(CreateFileW(outputPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ResultFromWin32(ERROR_INVALID_HANDLE);

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,7 +18,7 @@ struct RunHarness;
 // A step thread on the harness clock: the work runs at once, and a step whose work moved the
 // clock past the deadline counts as overrun, the clock then standing at the deadline.
 struct ScriptedStepThread final : StepThread {
-    explicit ScriptedStepThread(std::uint64_t& clock) : clockMs(clock) {}
+    explicit ScriptedStepThread(std::atomic<std::uint64_t>& clock) : clockMs(clock) {}
     bool Run(std::function<void()> work, std::uint32_t milliseconds) override {
         const std::uint64_t start = clockMs;
         work();
@@ -25,7 +26,7 @@ struct ScriptedStepThread final : StepThread {
         clockMs = start + milliseconds;
         return false;
     }
-    std::uint64_t& clockMs;
+    std::atomic<std::uint64_t>& clockMs;
 };
 
 // A run in a scratch temporary folder, with collectors that succeed unless told otherwise.
@@ -77,7 +78,7 @@ struct RunHarness {
                 childBudgets.push_back(budgetMs);
                 return childrenCode;
             },
-            deadlineMs, std::move(threads), PageSystem{}});
+            deadlineMs, std::move(threads), PageSystem{}, stepsAtOnce});
     }
 
     const EnvironmentGuard guard{L"TMP"};
@@ -87,13 +88,14 @@ struct RunHarness {
     ProductInstallation installation{sources};
     ResultCode driverCode = 0, zipCode = 0, disableCode = 0, childrenCode = 0;
     std::uint32_t deadlineMs = kDefaultStepDeadlineMs;
+    unsigned stepsAtOnce = 1;
     bool scriptedThreads = false;  // else threads of this process
     int threadsMade = 0;
     std::function<void(Collectors&)> customize;
     std::vector<std::uint32_t> childBudgets;
     std::vector<std::thread::id> toggleThreads, exportThreads;
     int driverQueries = 0;
-    std::uint64_t clockMs = 1000;  // every reading is 5 ms after the one before
+    std::atomic<std::uint64_t> clockMs = 1000;  // every reading is 5 ms after the one before
     std::vector<std::uint64_t> toggles;
     std::vector<bool> nativeFlags;
     std::wstring zipped;

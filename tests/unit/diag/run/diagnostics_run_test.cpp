@@ -1,5 +1,8 @@
 #include "diag/run/diagnostics_run.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -165,6 +168,92 @@ TEST(DiagnosticsRun, OverrunStepsFailWithTheTimeoutAndTheRunGoesOn) {
     EXPECT_NE(log.find("\r\nWaiting for child programs\tFailed\t-1073281612 (0xc00705b4)\t"),
               std::string::npos);
     EXPECT_EQ(h.childBudgets, std::vector<std::uint32_t>{1000});
+}
+
+// The run's console text and its log rows without their times.
+struct Transcript {
+    std::wstring console;
+    std::string rows;
+};
+
+// The five steps that wait for programs, recording where and when they ran; side by side,
+// three of them meet inside at once (or give up after ten seconds).
+struct ProgramSteps {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread::id listThread;
+    bool listed = false, allAfterList = true, metInside = false;
+    int inside = 0;
+    std::vector<std::thread::id> threads;
+
+    Collector Program(ResultCode code, bool meet) {
+        return [this, code, meet](const RunContext&, std::wstring&) {
+            std::unique_lock lock(mutex);
+            allAfterList = allAfterList && listed;
+            threads.push_back(std::this_thread::get_id());
+            if (meet) {
+                ++inside;
+                changed.notify_all();
+                if (changed.wait_for(lock, std::chrono::seconds(10), [this] { return inside >= 3; })) {
+                    metInside = true;
+                }
+            }
+            return code;
+        };
+    }
+    void Customize(Collectors& c, bool sideBySide) {
+        c.processList = [this](const RunContext&, std::wstring& text) {
+            const std::lock_guard lock(mutex);
+            listThread = std::this_thread::get_id();
+            listed = true;
+            text = L"process list";
+            return rc::Ok;
+        };
+        c.installedDrivers = Program(rc::FileNotFound, false);
+        c.ipConfiguration = Program(rc::Ok, sideBySide);
+        c.routeTable = Program(rc::NotSupported, sideBySide);
+        c.arpTable = Program(rc::Ok, false);
+        c.filteringPlatform = Program(rc::Ok, sideBySide);
+    }
+};
+
+Transcript RunWithProgramSteps(ProgramSteps& steps, unsigned atOnce) {
+    RunHarness h;
+    h.sources.InstallSuite();
+    h.stepsAtOnce = atOnce;
+    h.customize = [&](Collectors& c) { steps.Customize(c, atOnce > 1); };
+    std::wstring package;
+    auto run = h.Make();
+    run->SetRemoveWorkDirectory(false);
+    EXPECT_EQ(run->Run(package, FullSet | Verbose).Code(), 0);
+    std::string log = DumpText(JoinPath(run->WorkDirectory(), L"runlog.txt")), rows;
+    for (std::size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        const std::string line = log.substr(start, end - start);
+        rows += line.substr(0, line.rfind('\t')) + "\n";
+    }
+    return {h.console.output, rows};
+}
+
+TEST(DiagnosticsRun, ProgramStepsSideBySidePrintAndLogAsOneAfterTheOther) {
+    ProgramSteps sequential, sideBySide;
+    const Transcript one = RunWithProgramSteps(sequential, 1);
+    const Transcript three = RunWithProgramSteps(sideBySide, 3);
+    EXPECT_EQ(three.console, one.console);
+    EXPECT_EQ(three.rows, one.rows);
+    EXPECT_NE(one.console.find(L"Processes...OK\nInstalled drivers...Failed\nIP configuration...OK\n"
+                               L"Route table...Failed\nARP table...OK\n"),
+              std::wstring::npos);
+    EXPECT_NE(one.rows.find("\nRoute table\tFailed\t-536805292 (0xe0010054)\n"), std::string::npos);
+
+    EXPECT_FALSE(sequential.metInside);
+    EXPECT_TRUE(sideBySide.metInside);
+    for (ProgramSteps* steps : {&sequential, &sideBySide}) {
+        EXPECT_TRUE(steps->allAfterList);
+        EXPECT_EQ(steps->threads.size(), 5u);
+    }
+    for (const std::thread::id& id : sequential.threads) EXPECT_EQ(id, sequential.listThread);
+    for (const std::thread::id& id : sideBySide.threads) EXPECT_NE(id, sideBySide.listThread);
 }
 
 // A report alone is made silently without an archive; the kept report is checked end to end.
