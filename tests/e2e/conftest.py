@@ -93,6 +93,15 @@ class Wine:
         other.env = dict(self.env, **extra_env)
         return other
 
+    def with_stand_in(self, stand_in: str, *programs: str, **extra_env: str) -> "Wine":
+        """The same prefix with the testbed's `stand_in` copied over the system folder's
+        `programs` (arp.exe, say), which Wine then starts in place of its own."""
+        system32 = self.drive_c("C:\\windows\\system32")
+        for name in programs:
+            shutil.copyfile(self.build.testbed / stand_in, system32 / name)
+        return self.with_env(WINEDLLOVERRIDES="mscoree,mshtml=;" + ",".join(programs) + "=n",
+                             **extra_env)
+
     def drive_c(self, windows_path: str) -> pathlib.Path:
         """The Unix path of a C: path inside the prefix."""
         assert windows_path[:3].upper() == "C:\\"

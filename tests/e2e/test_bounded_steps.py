@@ -3,7 +3,6 @@ that never returns and a registry editor whose exports take six seconds. With a 
 deadline of five seconds the run still ends, and every export in the package is whole."""
 import pathlib
 import re
-import shutil
 import types
 import zipfile
 
@@ -18,10 +17,8 @@ TIMED_OUT = "-1073281612 (0xc00705b4)"
 def wedged(build, tmp_path_factory):
     session = start_prefix(build, "full")
     try:
-        shutil.copyfile(build.testbed / "slow_regedit.exe",
-                        session.drive_c("C:\\windows\\system32\\regedit.exe"))
-        slow = session.with_env(QORFWDIAG_STEP_TIMEOUT="5",
-                                WINEDLLOVERRIDES="mscoree,mshtml=;regedit.exe=n")
+        slow = session.with_stand_in("slow_regedit.exe", "regedit.exe",
+                                     QORFWDIAG_STEP_TIMEOUT="5")
         target = tmp_path_factory.mktemp("wedged") / "pkg.zip"
         with session.testbed_answer("DriverAnswer", "hold"), \
                 session.testbed_answer("EngineAnswer", "hang"):

@@ -1,7 +1,6 @@
 """What the user's own programs could put in the elevated program's way: a command interpreter
 or a Notepad of their choosing, and links in folders they can write."""
 import os
-import shutil
 import time
 import types
 import zipfile
@@ -16,9 +15,7 @@ def planted(build, tmp_path_factory):
     """One package and one expert report made in a prefix whose cmd.exe and notepad.exe only
     record their command lines, with links in the logs folders of TEMP and C:\\ProgramData."""
     session = start_prefix(build)
-    system32 = session.drive_c("C:\\windows\\system32")
-    for name in ("cmd.exe", "notepad.exe"):
-        shutil.copyfile(build.testbed / "recorder.exe", system32 / name)
+    steered = session.with_stand_in("recorder.exe", "cmd.exe", "notepad.exe")
     secret = session.drive_c("C:\\secret")
     secret.mkdir()
     (secret / "secret.log").write_bytes(b"administrators only\r\n")
@@ -32,7 +29,6 @@ def planted(build, tmp_path_factory):
     assert len(temps) == 1, temps
     (temps[0] / "RUVAruz").mkdir()
     os.symlink(secret, temps[0] / "RUVAruz" / "Logs")
-    steered = session.with_env(WINEDLLOVERRIDES="mscoree,mshtml=;cmd.exe,notepad.exe=n")
     target = tmp_path_factory.mktemp("planted") / "pkg.zip"
     out = steered.run("-run", str(target), stdin=None)
     assert out.exit_code == 0, out.text
@@ -40,7 +36,7 @@ def planted(build, tmp_path_factory):
         names = [n.replace("\\", "/") for n in archive.namelist()]
     report = steered.run(stdin=b"68q")
     assert "Please stand by, opening the output file:\n" in report.text, report.text
-    yield types.SimpleNamespace(names=names, system32=system32)
+    yield types.SimpleNamespace(names=names, system32=session.drive_c("C:\\windows\\system32"))
     stop_prefix(session)
 
 

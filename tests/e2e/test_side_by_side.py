@@ -3,7 +3,6 @@ the same prefix: the same transcript, the same run-log rows and the same capture
 this prefix driverquery.exe is missing (a capture that fails to start) and arp.exe writes a
 line and then stalls past the five-second step deadline (a capture that overruns)."""
 import re
-import shutil
 import types
 import zipfile
 
@@ -24,10 +23,8 @@ def rows_without_times(log: str) -> list:
 def both_ways(build, tmp_path_factory):
     session = start_prefix(build, "full")
     try:
-        shutil.copyfile(build.testbed / "stalled_capture.exe",
-                        session.drive_c("C:\\windows\\system32\\arp.exe"))
-        stalled = session.with_env(QORFWDIAG_STEP_TIMEOUT="5",
-                                   WINEDLLOVERRIDES="mscoree,mshtml=;arp.exe=n")
+        stalled = session.with_stand_in("stalled_capture.exe", "arp.exe",
+                                        QORFWDIAG_STEP_TIMEOUT="5")
         target = tmp_path_factory.mktemp("side") / "pkg.zip"
         runs = {}
         for label, at_once in (("one after the other", "1"), ("side by side", "3")):

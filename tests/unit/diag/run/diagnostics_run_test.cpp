@@ -1,7 +1,5 @@
 #include "diag/run/diagnostics_run.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -176,32 +174,22 @@ struct Transcript {
     std::string rows;
 };
 
-// The five steps that wait for programs, recording where and when they ran; side by side,
-// three of them meet inside at once (or give up after ten seconds).
+// The five steps that wait for programs, recording where and when they ran.
 struct ProgramSteps {
     std::mutex mutex;
-    std::condition_variable changed;
     std::thread::id listThread;
-    bool listed = false, allAfterList = true, metInside = false;
-    int inside = 0;
+    bool listed = false, allAfterList = true;
     std::vector<std::thread::id> threads;
 
-    Collector Program(ResultCode code, bool meet) {
-        return [this, code, meet](const RunContext&, std::wstring&) {
-            std::unique_lock lock(mutex);
+    Collector Program(ResultCode code) {
+        return [this, code](const RunContext&, std::wstring&) {
+            const std::lock_guard lock(mutex);
             allAfterList = allAfterList && listed;
             threads.push_back(std::this_thread::get_id());
-            if (meet) {
-                ++inside;
-                changed.notify_all();
-                if (changed.wait_for(lock, std::chrono::seconds(10), [this] { return inside >= 3; })) {
-                    metInside = true;
-                }
-            }
             return code;
         };
     }
-    void Customize(Collectors& c, bool sideBySide) {
+    void Customize(Collectors& c) {
         c.processList = [this](const RunContext&, std::wstring& text) {
             const std::lock_guard lock(mutex);
             listThread = std::this_thread::get_id();
@@ -209,11 +197,11 @@ struct ProgramSteps {
             text = L"process list";
             return rc::Ok;
         };
-        c.installedDrivers = Program(rc::FileNotFound, false);
-        c.ipConfiguration = Program(rc::Ok, sideBySide);
-        c.routeTable = Program(rc::NotSupported, sideBySide);
-        c.arpTable = Program(rc::Ok, false);
-        c.filteringPlatform = Program(rc::Ok, sideBySide);
+        c.installedDrivers = Program(rc::FileNotFound);
+        c.ipConfiguration = Program(rc::Ok);
+        c.routeTable = Program(rc::NotSupported);
+        c.arpTable = Program(rc::Ok);
+        c.filteringPlatform = Program(rc::Ok);
     }
 };
 
@@ -221,7 +209,7 @@ Transcript RunWithProgramSteps(ProgramSteps& steps, unsigned atOnce) {
     RunHarness h;
     h.sources.InstallSuite();
     h.stepsAtOnce = atOnce;
-    h.customize = [&](Collectors& c) { steps.Customize(c, atOnce > 1); };
+    h.customize = [&](Collectors& c) { steps.Customize(c); };
     std::wstring package;
     auto run = h.Make();
     run->SetRemoveWorkDirectory(false);
@@ -246,8 +234,6 @@ TEST(DiagnosticsRun, ProgramStepsSideBySidePrintAndLogAsOneAfterTheOther) {
               std::wstring::npos);
     EXPECT_NE(one.rows.find("\nRoute table\tFailed\t-536805292 (0xe0010054)\n"), std::string::npos);
 
-    EXPECT_FALSE(sequential.metInside);
-    EXPECT_TRUE(sideBySide.metInside);
     for (ProgramSteps* steps : {&sequential, &sideBySide}) {
         EXPECT_TRUE(steps->allAfterList);
         EXPECT_EQ(steps->threads.size(), 5u);
