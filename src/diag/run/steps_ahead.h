@@ -4,7 +4,6 @@
 // step's own turn, so its console and its log keep their order.
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
