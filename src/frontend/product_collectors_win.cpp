@@ -1,5 +1,8 @@
 #include "frontend/product_collectors_win.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "diag/network/active_connections.h"
 #include "diag/system/command_captures.h"
 #include "diag/network/connection_table_win.h"
@@ -20,9 +23,12 @@ namespace qor {
 
 namespace {
 
-// The process helpers behind the captures.
+// The process helpers behind the captures; made at the start of the step, whose deadline
+// bounds the captures.
 class ProcessLauncher final : public CommandLauncher {
 public:
+    explicit ProcessLauncher(std::uint32_t stepDeadlineMs) noexcept
+        : stepDeadlineMs_(stepDeadlineMs), started_(Clock::now()) {}
     ResultCode Detached(const std::wstring& commandLine) noexcept override {
         return LaunchDetached(commandLine);
     }
@@ -31,15 +37,25 @@ public:
     }
     ResultCode Capture(const std::wstring& commandLine,
                        const std::wstring& outputPath) noexcept override {
-        return CaptureCommandOutput(commandLine, outputPath);
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started_);
+        const std::uint32_t budget =
+            CaptureBudgetMs(stepDeadlineMs_, static_cast<std::uint64_t>(elapsed.count()));
+        if (budget == 0) return ResultFromWin32(kWin32Timeout);
+        return CaptureCommandOutput(commandLine, outputPath, std::min(budget, kCaptureDeadlineMs));
     }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::uint32_t stepDeadlineMs_;
+    Clock::time_point started_;
 };
 
 // Runs one capture collector with the process launcher and the run's work directory.
 template <typename Dump>
 Collector CaptureCollector(Dump dump) {
     return [dump](const RunContext& context, std::wstring&) {
-        ProcessLauncher launcher;
+        ProcessLauncher launcher(context.deadlineMs);
         return dump(CaptureTarget{launcher, context.workDirectory}, context);
     };
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "diag/run/step_runner.h"
 
 namespace qor {
 
@@ -12,6 +13,7 @@ struct RunContext {
     const std::wstring& installDirectory;
     bool native = false;   // the registry exports of the native view
     bool fullSet = false;  // the full set of logs
+    std::uint32_t deadlineMs = kDefaultStepDeadlineMs;  // the step's, from its start
 };
 
 // Text collectors fill `text`; the others write their own files and leave it alone.

@@ -1,5 +1,6 @@
 #pragma once
 // How collectors start the system's programs, and where their files go.
+#include <cstdint>
 #include <string>
 
 #include "common/result.h"
@@ -20,6 +21,11 @@ struct CaptureTarget {
     CommandLauncher& launcher;
     const std::wstring& workDirectory;
 };
+
+// What a capture started `elapsedMs` into its step may take: it ends itself a margin before
+// the step would be given up, so that its file is closed, and whole, before packing.
+[[nodiscard]] std::uint32_t CaptureBudgetMs(std::uint32_t stepDeadlineMs,
+                                            std::uint64_t elapsedMs) noexcept;
 
 // The path of `name` in the work directory; OutOfMemory when it cannot be made.
 [[nodiscard]] ResultCode CaptureFilePath(const CaptureTarget& target, const wchar_t* name,

@@ -170,8 +170,8 @@ void DiagnosticsRun::CollectFiles(bool fullSet) {
 // The step's thread works on its own copies of the run's strings.
 StepWork DiagnosticsRun::CollectorWork(const Collector& collector, bool native) const {
     return [collector, work = workDirectory_, install = installDirectory_, native,
-            fullSet = fullSet_](std::wstring& out) {
-        return collector(RunContext{work, install, native, fullSet}, out);
+            fullSet = fullSet_, deadline = steps_.DeadlineMs()](std::wstring& out) {
+        return collector(RunContext{work, install, native, fullSet, deadline}, out);
     };
 }
 

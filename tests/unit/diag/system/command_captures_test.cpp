@@ -95,6 +95,16 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
 }
 
 // Tables that cannot be read are not reported: the step's result is the listing's launch.
+// A capture ends itself before its step is given up: a tenth of the deadline early, at most
+// a second; nothing is left once that point has passed.
+TEST(CommandCaptures, BudgetEndsBeforeTheStepDeadline) {
+    EXPECT_EQ(CaptureBudgetMs(120000, 0), 119000u);
+    EXPECT_EQ(CaptureBudgetMs(120000, 118999), 1u);
+    EXPECT_EQ(CaptureBudgetMs(120000, 119000), 0u);
+    EXPECT_EQ(CaptureBudgetMs(5000, 1000), 3500u);
+    EXPECT_EQ(CaptureBudgetMs(5000, 600000), 0u);
+}
+
 TEST(ActiveConnections, TheStepsResultIsTheListingsLaunch) {
     struct Unreadable final : ConnectionTableReader {
         std::uint32_t Read(ConnectionTable, void*, std::uint32_t&) noexcept override { return 5; }
