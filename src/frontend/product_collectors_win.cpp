@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "diag/network/active_connections.h"
 #include "diag/system/command_captures.h"
@@ -24,16 +25,23 @@ namespace qor {
 namespace {
 
 // The process helpers behind the captures; made at the start of the step, whose deadline
-// bounds the captures.
+// bounds the captures. With `held`, a waited-for child's console text is appended there.
 class ProcessLauncher final : public CommandLauncher {
 public:
-    explicit ProcessLauncher(std::uint32_t stepDeadlineMs) noexcept
-        : stepDeadlineMs_(stepDeadlineMs), started_(Clock::now()) {}
+    ProcessLauncher(std::uint32_t stepDeadlineMs, std::wstring* held) noexcept
+        : stepDeadlineMs_(stepDeadlineMs), held_(held), started_(Clock::now()) {}
     ResultCode Detached(const std::wstring& commandLine) noexcept override {
         return LaunchDetached(commandLine);
     }
     ResultCode AndWait(const std::wstring& commandLine) noexcept override {
-        return LaunchAndWait(commandLine);
+        if (!held_) return LaunchAndWait(commandLine);
+        std::wstring text;
+        const ResultCode code = LaunchAndWaitHeld(commandLine, text);
+        try {
+            held_->append(text);
+        } catch (const std::bad_alloc&) {
+        }
+        return code;
     }
     ResultCode Capture(const std::wstring& commandLine,
                        const std::wstring& outputPath) noexcept override {
@@ -48,14 +56,15 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     std::uint32_t stepDeadlineMs_;
+    std::wstring* held_;
     Clock::time_point started_;
 };
 
 // Runs one capture collector with the process launcher and the run's work directory.
 template <typename Dump>
 Collector CaptureCollector(Dump dump) {
-    return [dump](const RunContext& context, std::wstring&) {
-        ProcessLauncher launcher(context.deadlineMs);
+    return [dump](const RunContext& context, std::wstring& text) {
+        ProcessLauncher launcher(context.deadlineMs, context.holdChildOutput ? &text : nullptr);
         return dump(CaptureTarget{launcher, context.workDirectory}, context);
     };
 }

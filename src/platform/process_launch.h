@@ -29,6 +29,12 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
 // Answers the last exit-code query (a child that could not start fails that query).
 [[nodiscard]] ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept;
 
+// As LaunchAndWait, but the child's standard output and error are read into `consoleText`
+// (at most 64 KiB, its CR LF made LF as in the tool's console text) instead of reaching the
+// console; what it writes after the wait is lost.
+[[nodiscard]] ResultCode LaunchAndWaitHeld(const std::wstring& commandLine,
+                                           std::wstring& consoleText) noexcept;
+
 // Appends the child's standard output and error, as written, to `outputPath`; gives up after
 // `deadlineMs`, keeping what was read, and then answers a failure.
 [[nodiscard]] ResultCode CaptureCommandOutput(const std::wstring& commandLine,

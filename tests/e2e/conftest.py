@@ -93,14 +93,18 @@ class Wine:
         other.env = dict(self.env, **extra_env)
         return other
 
-    def with_stand_in(self, stand_in: str, *programs: str, **extra_env: str) -> "Wine":
-        """The same prefix with the testbed's `stand_in` copied over the system folder's
-        `programs` (arp.exe, say), which Wine then starts in place of its own."""
+    def with_stand_ins(self, stand_ins: dict, **extra_env: str) -> "Wine":
+        """The same prefix with testbed programs copied over the system folder's programs
+        ({"arp.exe": "stalled_capture.exe"}, say), which Wine then starts in place of its own."""
         system32 = self.drive_c("C:\\windows\\system32")
-        for name in programs:
+        for name, stand_in in stand_ins.items():
             shutil.copyfile(self.build.testbed / stand_in, system32 / name)
-        return self.with_env(WINEDLLOVERRIDES="mscoree,mshtml=;" + ",".join(programs) + "=n",
+        return self.with_env(WINEDLLOVERRIDES="mscoree,mshtml=;" + ",".join(stand_ins) + "=n",
                              **extra_env)
+
+    def with_stand_in(self, stand_in: str, *programs: str, **extra_env: str) -> "Wine":
+        """The same, one testbed program standing in for each of `programs`."""
+        return self.with_stand_ins({name: stand_in for name in programs}, **extra_env)
 
     def drive_c(self, windows_path: str) -> pathlib.Path:
         """The Unix path of a C: path inside the prefix."""

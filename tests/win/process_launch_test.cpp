@@ -101,6 +101,32 @@ TEST(CaptureCommandOutput, SideBySideEachEndsWithItsOwnChild) {
     EXPECT_EQ(test::ReadBytes(dir / L"b.txt"), std::string(12, 'q'));
 }
 
+// A step run ahead of its turn holds its child's console text: the same answers as
+// LaunchAndWait, the text in memory up to its bound, and a hung child left after the wait.
+TEST(LaunchAndWaitHeld, HoldsTheConsoleTextAndAnswersAsLaunchAndWait) {
+    std::wstring text;
+    EXPECT_EQ(LaunchAndWaitHeld(Probe(L"out \"one\r\n\" err \"_two\r\r\n\""), text), 0);
+    EXPECT_EQ(text, L"one\n_two\r\n");
+
+    const std::wstring missing = L"qor-no-such-program.exe /x";
+    std::wstring none = L"left";
+    EXPECT_EQ(LaunchAndWaitHeld(missing, none), LaunchAndWait(missing));
+    EXPECT_EQ(none, L"");
+
+    std::wstring flood;
+    EXPECT_EQ(LaunchAndWaitHeld(Probe(L"flood 300000"), flood), 0);
+    EXPECT_GT(flood.size(), 60000u);
+    EXPECT_LE(flood.size(), 65536u);
+
+    std::wstring early;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(LaunchAndWaitHeld(Probe(L"out early sleep 20000"), early), 0);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 4500u);
+    EXPECT_LT(elapsed, 12000u);
+    EXPECT_EQ(early, L"early");
+}
+
 TEST(LaunchAndWait, WaitsAtMostFiveSecondsAndLeavesTheChildRunning) {
     test::ScratchDirectory dir;
     const std::wstring quick = dir / L"quick", slow = dir / L"slow";

@@ -14,6 +14,9 @@ struct RunContext {
     bool native = false;   // the registry exports of the native view
     bool fullSet = false;  // the full set of logs
     std::uint32_t deadlineMs = kDefaultStepDeadlineMs;  // the step's, from its start
+    // The step runs ahead of its turn: what its children write on the console goes into
+    // its text instead, to be shown at its turn.
+    bool holdChildOutput = false;
 };
 
 // Text collectors fill `text`; the others write their own files and leave it alone.

@@ -168,10 +168,11 @@ void DiagnosticsRun::CollectFiles(bool fullSet) {
 }
 
 // The step's thread works on its own copies of the run's strings.
-StepWork DiagnosticsRun::CollectorWork(const Collector& collector, bool native) const {
+StepWork DiagnosticsRun::CollectorWork(const Collector& collector, bool native,
+                                       bool ahead) const {
     return [collector, work = workDirectory_, install = installDirectory_, native,
-            fullSet = fullSet_, deadline = steps_.DeadlineMs()](std::wstring& out) {
-        return collector(RunContext{work, install, native, fullSet, deadline}, out);
+            fullSet = fullSet_, deadline = steps_.DeadlineMs(), ahead](std::wstring& out) {
+        return collector(RunContext{work, install, native, fullSet, deadline, ahead}, out);
     };
 }
 
@@ -186,18 +187,21 @@ void DiagnosticsRun::StartProgramsAhead() {
     if (deps_.stepsAtOnce <= 1) return;
     const Collectors& c = deps_.collectors;
     std::vector<AheadStep> steps;
-    steps.push_back({kFilteringPlatform, CollectorWork(c.filteringPlatform)});
-    steps.push_back({kInstalledDrivers, CollectorWork(c.installedDrivers)});
-    steps.push_back({kIpConfiguration, CollectorWork(c.ipConfiguration)});
-    steps.push_back({kRouteTable, CollectorWork(c.routeTable)});
-    steps.push_back({kArpTable, CollectorWork(c.arpTable)});
+    steps.push_back({kFilteringPlatform, CollectorWork(c.filteringPlatform, false, true)});
+    steps.push_back({kInstalledDrivers, CollectorWork(c.installedDrivers, false, true)});
+    steps.push_back({kIpConfiguration, CollectorWork(c.ipConfiguration, false, true)});
+    steps.push_back({kRouteTable, CollectorWork(c.routeTable, false, true)});
+    steps.push_back({kArpTable, CollectorWork(c.arpTable, false, true)});
     ahead_ = std::make_unique<StepsAhead>(deps_.stepsAtOnce, std::move(steps), steps_.DeadlineMs(),
                                           deps_.stepThreads, clock_);
 }
 
+// The console text a step held while it ran ahead is shown now, where its children's text
+// would have been.
 DiagnosticsRun::TurnOutcome DiagnosticsRun::AtItsTurn(int key, const Collector& collector) {
     if (!ahead_) return {RunCollector(collector), std::nullopt};
     const StepsAhead::Outcome outcome = ahead_->Take(key, steps_);
+    Print(outcome.text);
     return {outcome.code, outcome.milliseconds};
 }
 

@@ -74,7 +74,9 @@ private:
     void CollectSuiteState();
     void CollectFiles(bool fullSet);
 
-    StepWork CollectorWork(const Collector& collector, bool native = false) const;
+    // `ahead`: the step runs before its turn and holds its children's console text.
+    StepWork CollectorWork(const Collector& collector, bool native = false,
+                           bool ahead = false) const;
     ResultCode RunCollector(const Collector& collector, bool native = false,
                             std::wstring* text = nullptr);
     void StartProgramsAhead();

@@ -60,13 +60,13 @@ StepsAhead::Outcome StepsAhead::Take(int key, StepRunner& here) {
     std::unique_lock lock(shared_.mutex);
     const auto entry = std::find_if(shared_.entries.begin(), shared_.entries.end(),
                                     [key](const Entry& each) { return each.step.key == key; });
-    if (entry == shared_.entries.end()) return Outcome{rc::NotFound, 0};
+    if (entry == shared_.entries.end()) return Outcome{rc::NotFound, 0, {}};
     // While a worker is left it starts the step in its order: the caller never adds a step
     // to the ones running.
     shared_.finished.wait(lock, [&] {
         return entry->finished || (!entry->started && shared_.workers == 0);
     });
-    if (entry->finished) return entry->outcome;
+    if (entry->finished) return std::move(entry->outcome);
     entry->started = true;
     lock.unlock();
     return Timed(here, entry->step.work, clock_);
@@ -81,24 +81,26 @@ void StepsAhead::Serve(Shared& shared, StepRunner& runner, const MillisecondCloc
         if (shared.stopping || next == shared.entries.end()) return;
         next->started = true;
         lock.unlock();
-        const Outcome outcome = Timed(runner, next->step.work, clock);
+            Outcome outcome = Timed(runner, next->step.work, clock);
         lock.lock();
-        next->outcome = outcome;
+        next->outcome = std::move(outcome);
         next->finished = true;
         shared.finished.notify_all();
     }
 }
 
-// Never throws: a step that cannot get a thread or memory fails with OutOfMemory.
+// A step that cannot get a thread or memory fails with OutOfMemory.
 StepsAhead::Outcome StepsAhead::Timed(StepRunner& runner, const StepWork& work,
-                                      const MillisecondClock& clock) {
+                                      const MillisecondClock& clock) noexcept {
+    Outcome outcome;
     const std::uint64_t start = clock();
-    ResultCode code = rc::OutOfMemory;
     try {
-        code = runner.Run(work);
+        outcome.code = runner.Run(work, outcome.text);
     } catch (const std::exception&) {
+        outcome.code = rc::OutOfMemory;
     }
-    return Outcome{code, clock() - start};
+    outcome.milliseconds = clock() - start;
+    return outcome;
 }
 
 }  // namespace qor

@@ -30,6 +30,7 @@ public:
     struct Outcome {
         ResultCode code = rc::Ok;
         std::uint64_t milliseconds = 0;  // the step's own time, not the wait for it
+        std::wstring text;               // what the step's work left in its text
     };
 
     // Starts up to `atOnce` workers on `steps`, in the order given; every step has its own
@@ -61,7 +62,8 @@ private:
 
     void Work() noexcept;
     static void Serve(Shared& shared, StepRunner& runner, const MillisecondClock& clock);
-    static Outcome Timed(StepRunner& runner, const StepWork& work, const MillisecondClock& clock);
+    static Outcome Timed(StepRunner& runner, const StepWork& work,
+                         const MillisecondClock& clock) noexcept;
 
     std::uint32_t deadlineMs_;
     StepThreadFactory threads_;

@@ -133,9 +133,10 @@ private:
     std::vector<HANDLE> waiting_;
 };
 
-class PipeToFile final : public PipeDrainOps {
+// Reads a child's output pipe; what is read goes where Write says.
+class PipeReader : public PipeDrainOps {
 public:
-    PipeToFile(HANDLE pipe, HANDLE file) noexcept : pipe_(pipe), file_(file) {}
+    explicit PipeReader(HANDLE pipe) noexcept : pipe_(pipe) {}
     ResultCode Available(std::uint32_t& bytes) noexcept override {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
@@ -151,24 +152,81 @@ public:
         read = done;
         return rc::Ok;
     }
-    ResultCode Write(const std::uint8_t* buffer, std::uint32_t size) noexcept override {
-        DWORD done = 0;
-        if (!WriteFile(file_, buffer, size, &done, nullptr)) return ResultFromWin32(GetLastError());
-        return done == size ? rc::Ok : ResultFromWin32(ERROR_WRITE_FAULT);
-    }
     std::uint32_t NowMs() noexcept override { return GetTickCount(); }
     void Sleep(std::uint32_t milliseconds) noexcept override { ::Sleep(milliseconds); }
 
 private:
     HANDLE pipe_;
+};
+
+class PipeToFile final : public PipeReader {
+public:
+    PipeToFile(HANDLE pipe, HANDLE file) noexcept : PipeReader(pipe), file_(file) {}
+    ResultCode Write(const std::uint8_t* buffer, std::uint32_t size) noexcept override {
+        DWORD done = 0;
+        if (!WriteFile(file_, buffer, size, &done, nullptr)) return ResultFromWin32(GetLastError());
+        return done == size ? rc::Ok : ResultFromWin32(ERROR_WRITE_FAULT);
+    }
+
+private:
     HANDLE file_;
 };
+
+// A child's console text held in memory, up to kMaxHeldOutput bytes.
+class PipeToText final : public PipeReader {
+public:
+    PipeToText(HANDLE pipe, std::string& text) noexcept : PipeReader(pipe), text_(text) {}
+    ResultCode Write(const std::uint8_t* buffer, std::uint32_t size) noexcept override {
+        if (size > kMaxHeldOutput - text_.size()) return rc::OutOfMemory;
+        try {
+            text_.append(reinterpret_cast<const char*>(buffer), size);
+        } catch (const std::bad_alloc&) {
+            return rc::OutOfMemory;
+        }
+        return rc::Ok;
+    }
+
+private:
+    static constexpr std::size_t kMaxHeldOutput = 64 * 1024;
+    std::string& text_;
+};
+
+// CR LF as the tool's own console text has it: LF, which the console writer turns back.
+void WithConsoleLineEnds(std::wstring& text) noexcept {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
+        text[kept++] = text[i];
+    }
+    text.resize(kept);
+}
+
+// Console text as a child writes it to a pipe: in the console's output code page.
+[[nodiscard]] ResultCode FromConsoleCodePage(const std::string& bytes, std::wstring& out) noexcept {
+    out.clear();
+    if (bytes.empty()) return rc::Ok;
+    const UINT console = GetConsoleOutputCP();  // 0 without a console
+    const UINT codePage = console ? console : CP_OEMCP;
+    const int length = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (needed <= 0) return ResultFromWin32(GetLastError());
+    try {
+        out.resize(static_cast<std::size_t>(needed));
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    if (MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed) != needed) {
+        out.clear();
+        return ResultFromWin32(GetLastError());
+    }
+    return rc::Ok;
+}
 
 // Starts the capture's child with the pipe's write end as its output; `read` receives the
 // other end. Captures may start on several threads at once: the lock keeps one child from
 // inheriting another's write end, which would hold that capture open until it ended too.
-[[nodiscard]] ResultCode StartCaptureChild(const std::wstring& commandLine,
-                                           KernelHandle& read) noexcept {
+[[nodiscard]] ResultCode StartCaptureChild(const std::wstring& commandLine, KernelHandle& read,
+                                           Child& child) noexcept {
     static std::mutex inheritance;
     const std::lock_guard lock(inheritance);
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
@@ -181,7 +239,6 @@ private:
         return ResultFromWin32(GetLastError());
     }
     inheritedRead.Reset();  // the child inherits the write end only
-    Child child;
     return StartChild(commandLine, write.Get(), child);
 }  // our write end closes here: the end of data comes when the child's copies are closed
 
@@ -237,6 +294,24 @@ ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {
     return code;
 }
 
+ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& consoleText) noexcept {
+    Child child;
+    KernelHandle read;
+    std::string bytes;
+    // A child that did not start leaves a null handle, whose query then fails.
+    if (Succeeded(StartCaptureChild(commandLine, read, child))) {
+        PipeToText copy(read.Get(), bytes);
+        (void)DrainPipe(copy, kChildWaitBudgetMs);
+    }
+    std::uint32_t exitCode = 0;
+    const ResultCode code = ProcessWait(child.process.Get()).QueryExitCode(exitCode);
+    if (child.process && WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
+        KeptChildren::Instance().Keep(std::move(child.process));
+    }
+    if (Succeeded(FromConsoleCodePage(bytes, consoleText))) WithConsoleLineEnds(consoleText);
+    return code;
+}
+
 ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept {
     KeptChildren& children = KeptChildren::Instance();
     children.Snapshot();
@@ -246,7 +321,12 @@ ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept {
 ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
                                 std::uint32_t deadlineMs) noexcept {
     KernelHandle read;
-    if (const ResultCode code = StartCaptureChild(commandLine, read); Failed(code)) return code;
+    {
+        Child child;
+        if (const ResultCode code = StartCaptureChild(commandLine, read, child); Failed(code)) {
+            return code;
+        }
+    }
     FileHandle file(CreateFileW(outputPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ResultFromWin32(ERROR_INVALID_HANDLE);

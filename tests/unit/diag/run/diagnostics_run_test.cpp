@@ -174,18 +174,25 @@ struct Transcript {
     std::string rows;
 };
 
-// The five steps that wait for programs, recording where and when they ran.
+// The five steps that wait for programs, recording where and when they ran. Their children
+// write on the console, or into the step's text when the step runs ahead of its turn.
 struct ProgramSteps {
     std::mutex mutex;
     std::thread::id listThread;
     bool listed = false, allAfterList = true;
     std::vector<std::thread::id> threads;
+    Console* console = nullptr;
 
-    Collector Program(ResultCode code) {
-        return [this, code](const RunContext&, std::wstring&) {
+    Collector Program(ResultCode code, const wchar_t* childText = L"") {
+        return [this, code, childText](const RunContext& context, std::wstring& text) {
             const std::lock_guard lock(mutex);
             allAfterList = allAfterList && listed;
             threads.push_back(std::this_thread::get_id());
+            if (context.holdChildOutput) {
+                text += childText;
+            } else {
+                console->Write(childText);
+            }
             return code;
         };
     }
@@ -197,11 +204,11 @@ struct ProgramSteps {
             text = L"process list";
             return rc::Ok;
         };
-        c.installedDrivers = Program(rc::FileNotFound);
+        c.installedDrivers = Program(rc::FileNotFound, L"not found\n");
         c.ipConfiguration = Program(rc::Ok);
         c.routeTable = Program(rc::NotSupported);
         c.arpTable = Program(rc::Ok);
-        c.filteringPlatform = Program(rc::Ok);
+        c.filteringPlatform = Program(rc::Ok, L"state saved\nfilters saved\n");
     }
 };
 
@@ -209,6 +216,7 @@ Transcript RunWithProgramSteps(ProgramSteps& steps, unsigned atOnce) {
     RunHarness h;
     h.sources.InstallSuite();
     h.stepsAtOnce = atOnce;
+    steps.console = &h.console;
     h.customize = [&](Collectors& c) { steps.Customize(c); };
     std::wstring package;
     auto run = h.Make();
@@ -229,8 +237,10 @@ TEST(DiagnosticsRun, ProgramStepsSideBySidePrintAndLogAsOneAfterTheOther) {
     const Transcript three = RunWithProgramSteps(sideBySide, 3);
     EXPECT_EQ(three.console, one.console);
     EXPECT_EQ(three.rows, one.rows);
-    EXPECT_NE(one.console.find(L"Processes...OK\nInstalled drivers...Failed\nIP configuration...OK\n"
-                               L"Route table...Failed\nARP table...OK\n"),
+    EXPECT_NE(one.console.find(L"Processes...OK\nInstalled drivers...not found\nFailed\n"
+                               L"IP configuration...OK\nRoute table...Failed\nARP table...OK\n"),
+              std::wstring::npos);
+    EXPECT_NE(one.console.find(L"\nWFP info:\nstate saved\nfilters saved\n\nWFP info result: OK\n"),
               std::wstring::npos);
     EXPECT_NE(one.rows.find("\nRoute table\tFailed\t-536805292 (0xe0010054)\n"), std::string::npos);
 

@@ -94,9 +94,10 @@ TEST(StepsAhead, OverrunIsThatStepsTimeoutAndTheWorkerGoesOnWithAFreshThread) {
     };
     std::vector<AheadStep> steps;
     for (int key = 0; key < 3; ++key) {
-        steps.push_back({key, [&, key](std::wstring&) {
+        steps.push_back({key, [&, key](std::wstring& text) {
                              ++ran;
                              now += 40;
+                             text = L"step " + std::to_wstring(key);
                              return key == 2 ? rc::NotSupported : rc::Ok;
                          }});
     }
@@ -109,8 +110,11 @@ TEST(StepsAhead, OverrunIsThatStepsTimeoutAndTheWorkerGoesOnWithAFreshThread) {
     EXPECT_EQ(first.code, rc::Ok);
     EXPECT_EQ(first.milliseconds, 40u);
     EXPECT_EQ(second.code, ResultFromWin32(kWin32Timeout));
+    EXPECT_EQ(first.text, L"step 0");
+    EXPECT_EQ(second.text, L"");  // an overrun step gives no text
     EXPECT_EQ(third.code, rc::NotSupported);
     EXPECT_EQ(third.milliseconds, 40u);
+    EXPECT_EQ(third.text, L"step 2");
     EXPECT_EQ(ran, 2);
     EXPECT_EQ(made, 2);  // one for the worker, one after the overrun
 }
