@@ -81,7 +81,7 @@ void StepsAhead::Serve(Shared& shared, StepRunner& runner, const MillisecondCloc
         if (shared.stopping || next == shared.entries.end()) return;
         next->started = true;
         lock.unlock();
-            Outcome outcome = Timed(runner, next->step.work, clock);
+        Outcome outcome = Timed(runner, next->step.work, clock);
         lock.lock();
         next->outcome = std::move(outcome);
         next->finished = true;

@@ -133,6 +133,13 @@ private:
     std::vector<HANDLE> waiting_;
 };
 
+// A child still running is kept, to be waited for before packing.
+void KeepIfRunning(KernelHandle& process) noexcept {
+    if (process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+        KeptChildren::Instance().Keep(std::move(process));
+    }
+}
+
 // Reads a child's output pipe; what is read goes where Write says.
 class PipeReader : public PipeDrainOps {
 public:
@@ -288,9 +295,7 @@ ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {
     (void)StartChild(commandLine, nullptr, child);
     ProcessWait wait(child.process.Get());
     const ResultCode code = PollChildExit(wait);
-    if (child.process && WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
-        KeptChildren::Instance().Keep(std::move(child.process));
-    }
+    KeepIfRunning(child.process);
     return code;
 }
 
@@ -305,9 +310,7 @@ ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& cons
     }
     std::uint32_t exitCode = 0;
     const ResultCode code = ProcessWait(child.process.Get()).QueryExitCode(exitCode);
-    if (child.process && WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
-        KeptChildren::Instance().Keep(std::move(child.process));
-    }
+    KeepIfRunning(child.process);
     if (Succeeded(FromConsoleCodePage(bytes, consoleText))) WithConsoleLineEnds(consoleText);
     return code;
 }
