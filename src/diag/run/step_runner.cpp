@@ -17,15 +17,23 @@ struct StepOutcome {
 
 }  // namespace
 
-std::uint32_t StepDeadlineFromText(const std::wstring* seconds) {
-    if (!seconds || seconds->empty() || seconds->size() > 4) return kDefaultStepDeadlineMs;
+std::optional<std::uint32_t> WholeNumberSetting(const std::wstring* text, std::uint32_t low,
+                                                std::uint32_t high) {
+    std::size_t digits = 1;
+    for (std::uint32_t rest = high; rest >= 10; rest /= 10) ++digits;
+    if (!text || text->empty() || text->size() > digits) return std::nullopt;
     std::uint32_t value = 0;
-    for (const wchar_t c : *seconds) {
-        if (c < L'0' || c > L'9') return kDefaultStepDeadlineMs;
+    for (const wchar_t c : *text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
         value = value * 10 + static_cast<std::uint32_t>(c - L'0');
     }
-    if (value < 1 || value > kMaxStepDeadlineSeconds) return kDefaultStepDeadlineMs;
-    return value * 1000;
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::uint32_t StepDeadlineFromText(const std::wstring* seconds) {
+    const auto value = WholeNumberSetting(seconds, 1, kMaxStepDeadlineSeconds);
+    return value ? *value * 1000 : kDefaultStepDeadlineMs;
 }
 
 StepRunner::StepRunner(std::uint32_t deadlineMs, StepThreadFactory threads)

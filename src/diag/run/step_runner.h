@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/result.h"
@@ -14,6 +15,11 @@ inline constexpr std::uint32_t kDefaultStepDeadlineMs = 120 * 1000;
 inline constexpr std::uint32_t kMaxStepDeadlineSeconds = 3600;
 // ERROR_TIMEOUT through the shared table: the result of a step that overran.
 inline constexpr std::uint32_t kWin32Timeout = 1460;
+
+// A setting's whole number from `low` to `high`, in no more digits than `high` has; nothing
+// for anything else (or no text).
+std::optional<std::uint32_t> WholeNumberSetting(const std::wstring* text, std::uint32_t low,
+                                                std::uint32_t high);
 
 // The deadline a QORFWDIAG_STEP_TIMEOUT value asks for: whole seconds from 1 to 3600;
 // anything else (or no value) gives the default.

@@ -9,9 +9,7 @@ namespace qor {
 
 unsigned StepsAtOnceFromText(std::uint32_t processors, const std::wstring* setting) {
     if (processors <= 1) return 1;
-    if (!setting || setting->size() != 1) return kMaxStepsAtOnce;
-    const unsigned digit = static_cast<unsigned>(setting->front()) - static_cast<unsigned>(L'0');
-    return digit >= 1 && digit <= kMaxStepsAtOnce ? digit : kMaxStepsAtOnce;
+    return WholeNumberSetting(setting, 1, kMaxStepsAtOnce).value_or(kMaxStepsAtOnce);
 }
 
 StepsAhead::StepsAhead(unsigned atOnce, std::vector<AheadStep> steps, std::uint32_t deadlineMs,
@@ -40,7 +38,7 @@ StepsAhead::StepsAhead(unsigned atOnce, std::vector<AheadStep> steps, std::uint3
 void StepsAhead::Work() noexcept {
     try {
         StepRunner runner(deadlineMs_, threads_);
-        Serve(shared_, runner, clock_);
+        Serve(runner);
     } catch (const std::exception&) {
     }
     const std::lock_guard lock(shared_.mutex);
@@ -69,37 +67,36 @@ StepsAhead::Outcome StepsAhead::Take(int key, StepRunner& here) {
     if (entry->finished) return std::move(entry->outcome);
     entry->started = true;
     lock.unlock();
-    return Timed(here, entry->step.work, clock_);
+    return Timed(here, entry->step.work);
 }
 
 // Takes the first step not yet started until none is left or the owner stops.
-void StepsAhead::Serve(Shared& shared, StepRunner& runner, const MillisecondClock& clock) {
-    std::unique_lock lock(shared.mutex);
+void StepsAhead::Serve(StepRunner& runner) {
+    std::unique_lock lock(shared_.mutex);
     for (;;) {
-        const auto next = std::find_if(shared.entries.begin(), shared.entries.end(),
+        const auto next = std::find_if(shared_.entries.begin(), shared_.entries.end(),
                                        [](const Entry& entry) { return !entry.started; });
-        if (shared.stopping || next == shared.entries.end()) return;
+        if (shared_.stopping || next == shared_.entries.end()) return;
         next->started = true;
         lock.unlock();
-        Outcome outcome = Timed(runner, next->step.work, clock);
+        Outcome outcome = Timed(runner, next->step.work);
         lock.lock();
         next->outcome = std::move(outcome);
         next->finished = true;
-        shared.finished.notify_all();
+        shared_.finished.notify_all();
     }
 }
 
 // A step that cannot get a thread or memory fails with OutOfMemory.
-StepsAhead::Outcome StepsAhead::Timed(StepRunner& runner, const StepWork& work,
-                                      const MillisecondClock& clock) noexcept {
+StepsAhead::Outcome StepsAhead::Timed(StepRunner& runner, const StepWork& work) const noexcept {
     Outcome outcome;
-    const std::uint64_t start = clock();
+    const std::uint64_t start = clock_();
     try {
         outcome.code = runner.Run(work, outcome.text);
     } catch (const std::exception&) {
         outcome.code = rc::OutOfMemory;
     }
-    outcome.milliseconds = clock() - start;
+    outcome.milliseconds = clock_() - start;
     return outcome;
 }
 

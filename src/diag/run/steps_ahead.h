@@ -61,9 +61,8 @@ private:
     };
 
     void Work() noexcept;
-    static void Serve(Shared& shared, StepRunner& runner, const MillisecondClock& clock);
-    static Outcome Timed(StepRunner& runner, const StepWork& work,
-                         const MillisecondClock& clock) noexcept;
+    void Serve(StepRunner& runner);
+    Outcome Timed(StepRunner& runner, const StepWork& work) const noexcept;
 
     std::uint32_t deadlineMs_;
     StepThreadFactory threads_;

@@ -4,24 +4,29 @@
 #include <climits>
 
 #include "platform/ansi_code_page.h"
+#include "platform/win/code_page_win.h"
 
 namespace qor {
 
-ResultCode FromAnsiCodePage(std::string_view bytes, std::wstring& out) {
+ResultCode FromCodePage(UINT codePage, std::string_view bytes, std::wstring& out) {
     if (bytes.size() > INT_MAX) return ResultFromWin32(ERROR_BAD_LENGTH);
     if (bytes.empty()) {
         out.clear();
         return rc::Ok;
     }
     const int length = static_cast<int>(bytes.size());
-    const int needed = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
     if (needed <= 0) return ResultFromWin32(GetLastError());
     std::wstring text(static_cast<std::size_t>(needed), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), needed) != needed) {
+    if (MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), needed) != needed) {
         return ResultFromWin32(GetLastError());
     }
     out = std::move(text);
     return rc::Ok;
+}
+
+ResultCode FromAnsiCodePage(std::string_view bytes, std::wstring& out) {
+    return FromCodePage(CP_ACP, bytes, out);
 }
 
 ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/child_wait.h"
+#include "platform/win/code_page_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/sized_string_win.h"
 #include "platform/win/unique_handle_win.h"
@@ -209,24 +210,14 @@ void WithConsoleLineEnds(std::wstring& text) noexcept {
 }
 
 // Console text as a child writes it to a pipe: in the console's output code page.
-[[nodiscard]] ResultCode FromConsoleCodePage(const std::string& bytes, std::wstring& out) noexcept {
-    out.clear();
-    if (bytes.empty()) return rc::Ok;
+[[nodiscard]] ResultCode FromConsoleCodePage(const std::string& bytes,
+                                             std::wstring& out) noexcept {
     const UINT console = GetConsoleOutputCP();  // 0 without a console
-    const UINT codePage = console ? console : CP_OEMCP;
-    const int length = static_cast<int>(bytes.size());
-    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-    if (needed <= 0) return ResultFromWin32(GetLastError());
     try {
-        out.resize(static_cast<std::size_t>(needed));
+        return FromCodePage(console ? console : CP_OEMCP, bytes, out);
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }
-    if (MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed) != needed) {
-        out.clear();
-        return ResultFromWin32(GetLastError());
-    }
-    return rc::Ok;
 }
 
 // Starts the capture's child with the pipe's write end as its output; `read` receives the
@@ -311,6 +302,7 @@ ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& cons
     std::uint32_t exitCode = 0;
     const ResultCode code = ProcessWait(child.process.Get()).QueryExitCode(exitCode);
     KeepIfRunning(child.process);
+    consoleText.clear();
     if (Succeeded(FromConsoleCodePage(bytes, consoleText))) WithConsoleLineEnds(consoleText);
     return code;
 }
