@@ -2,6 +2,7 @@
 the cache files, the NDIS service and the TDI load order afterwards."""
 import os
 import subprocess
+import tempfile
 
 import pytest
 
@@ -44,9 +45,14 @@ class Computer:
 
     def reset(self, windows=None):
         env = dict(self.session.env, QOR_TESTBED_WINDOWS=windows or self.windows)
-        subprocess.run([str(ROOT / "testbed" / "make_prefix.sh"), str(self.session.prefix), "full",
-                        str(self.session.build.testbed)], env=env, check=True, timeout=300,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with tempfile.TemporaryFile() as out:  # a file: Wine's servers may hold a pipe open
+            done = subprocess.run([str(ROOT / "testbed" / "make_prefix.sh"),
+                                   str(self.session.prefix), "full",
+                                   str(self.session.build.testbed)],
+                                  env=env, timeout=300, stdout=out, stderr=subprocess.STDOUT,
+                                  check=False)
+            out.seek(0)
+            assert done.returncode == 0, out.read().decode("utf-8", "replace")[-3000:]
 
     def file(self, name: str):
         return self.session.drive_c(self.program + "\\" + name)
