@@ -86,7 +86,9 @@ EXCEPTION_POINTERS* FaultPointers(EXCEPTION_POINTERS* given) noexcept {
         const OwnMemory memory;
         const std::uintptr_t part =
             ThrownClassObject(raised, sizeof(void*), kHwExceptionTypeName, memory);
-        if (part) stored = reinterpret_cast<void*>(StoredExceptionPointers(part, sizeof(void*), memory));
+        if (part) {
+            stored = reinterpret_cast<void*>(StoredExceptionPointers(part, sizeof(void*), memory));
+        }
     }
     return stored ? static_cast<EXCEPTION_POINTERS*>(stored) : given;
 }
@@ -127,7 +129,8 @@ __attribute__((noinline, section(".text"))) void ProvokeGuardedAccessViolation()
         ".seh_handler __C_specific_handler, @except\n\t"
         ".seh_handlerdata\n\t"
         ".long 1\n\t"
-        ".rva .Lqor_guard_start%=, .Lqor_guard_end%=, qor_guarded_fault_filter, .Lqor_guard_end%=\n\t"
+        ".rva .Lqor_guard_start%=, .Lqor_guard_end%=\n\t"  // the scope
+        ".rva qor_guarded_fault_filter, .Lqor_guard_end%=\n\t"  // its filter and target
         ".text\n" ::: "memory");
 }
 #else
@@ -227,15 +230,14 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     // Any other thread goes on to the system's handling at once.
     // The code is stored before the thread: a fault in between ends with it, never with 0.
     const EXCEPTION_RECORD* record = pointers ? pointers->ExceptionRecord : nullptr;
-    const auto code = static_cast<LONG>(record && record->ExceptionCode
-                                            ? record->ExceptionCode
-                                            : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION));
+    const DWORD given = record ? record->ExceptionCode : 0;
+    const auto code = static_cast<LONG>(given ? given : EXCEPTION_NONCONTINUABLE_EXCEPTION);
     InterlockedCompareExchange(&g_firstFaultCode, code, 0);
     const auto self = static_cast<LONG>(GetCurrentThreadId());
     const LONG owner = InterlockedCompareExchange(&g_filterThread, self, 0);
     if (owner == self) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_firstFaultCode));
     if (owner != 0) return EXCEPTION_CONTINUE_SEARCH;
-    InterlockedExchange(&g_firstFaultCode, code);  // this thread's, should another have stored first
+    InterlockedExchange(&g_firstFaultCode, code);  // its own, should another thread's be there
 
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     const KernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
