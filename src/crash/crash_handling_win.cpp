@@ -5,6 +5,7 @@
 #include "crash/crash_command.h"
 #include "crash/crash_launch_win.h"
 #include "crash/hw_exception.h"
+#include "crash/thrown_type.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/unique_handle_win.h"
 
@@ -33,7 +34,9 @@ PVOID g_watcher = nullptr;
 volatile LONG g_heapLaunched = 0;
 // The thread handling the first fault in CrashFilter (0: none yet), and that fault's code.
 volatile LONG g_filterThread = 0;
-DWORD g_firstFaultCode = 0;
+volatile LONG g_firstFaultCode = 0;
+// The filter the invalid-parameter handler took down, for its guarded fault.
+LPTOP_LEVEL_EXCEPTION_FILTER g_guardedFilter = nullptr;
 
 // Marks a platform C++ exception raised for an uncaught hardware exception object.
 const char g_hwThrowInfo = 0;
@@ -55,7 +58,20 @@ CrashDumpRequest RequestFor(EXCEPTION_POINTERS* pointers, HANDLE event, bool nat
     return request;
 }
 
-// A typed hardware exception carries the pointers of the fault itself.
+// This process's memory, read without faulting.
+class OwnMemory final : public MemoryReader {
+public:
+    bool Read(std::uintptr_t address, void* out, std::size_t size) const noexcept override {
+        SIZE_T read = 0;
+        return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), out,
+                                 size, &read) &&
+               read == size;
+    }
+};
+
+// A typed hardware exception carries the pointers of the fault itself: one of this program's
+// own, or one thrown by another module's compiler, found by its class name. That one's
+// fields are read, not its code called: its table is laid out by another compiler.
 EXCEPTION_POINTERS* FaultPointers(EXCEPTION_POINTERS* given) noexcept {
     const EXCEPTION_RECORD* record = given ? given->ExceptionRecord : nullptr;
     if (!record) return given;
@@ -63,11 +79,82 @@ EXCEPTION_POINTERS* FaultPointers(EXCEPTION_POINTERS* given) noexcept {
     raised.code = record->ExceptionCode;
     raised.wordCount = record->NumberParameters;
     raised.words = reinterpret_cast<const std::uintptr_t*>(record->ExceptionInformation);
-    const void* object = ThrownObjectWithInfo(raised, &g_hwThrowInfo);
-    if (!object) return given;
-    void* stored = static_cast<const QorBasSyncThreadHwException*>(object)->ExceptionPointers();
+    void* stored = nullptr;
+    if (const void* object = ThrownObjectWithInfo(raised, &g_hwThrowInfo)) {
+        stored = static_cast<const QorBasSyncThreadHwException*>(object)->ExceptionPointers();
+    } else {
+        const OwnMemory memory;
+        const std::uintptr_t part =
+            ThrownClassObject(raised, sizeof(void*), kHwExceptionTypeName, memory);
+        if (part) {
+            stored = reinterpret_cast<void*>(StoredExceptionPointers(part, sizeof(void*), memory));
+        }
+    }
     return stored ? static_cast<EXCEPTION_POINTERS*>(stored) : given;
 }
+
+// The guard's filter: the fault reaches the filter the invalid-parameter handler took down,
+// with the fault's own record and context; then the process ends through the runtime.
+[[noreturn]] void EndAfterGuardedFault(EXCEPTION_POINTERS* pointers) noexcept {
+    if (g_guardedFilter) g_guardedFilter(pointers);
+    if (g_invokeWatson) g_invokeWatson(nullptr, nullptr, nullptr, 0, 0);
+    TerminateProcess(GetCurrentProcess(), STATUS_INVALID_CRUNTIME_PARAMETER);
+    for (;;) {
+    }
+}
+
+}  // namespace
+}  // namespace qor
+
+// A write to address 0 inside a guarded block (GCC has no __try): on x86-64 a scope of
+// __C_specific_handler whose filter is qor_guarded_fault_filter, on x86 an exception
+// registration on the thread's chain. Neither returns from the fault.
+#if defined(__x86_64__)
+extern "C" LONG qor_guarded_fault_filter(EXCEPTION_POINTERS* pointers, void*) noexcept {
+    qor::EndAfterGuardedFault(pointers);
+}
+
+namespace qor {
+namespace {
+
+// Only the assembly: a call would give the function a handler of GCC's own. In .text, where
+// the assembly goes back to after the handler's data.
+__attribute__((noinline, section(".text"))) void ProvokeGuardedAccessViolation() noexcept {
+    asm volatile(
+        ".Lqor_guard_start%=:\n\t"
+        "movl $0, 0\n\t"
+        "nop\n"
+        ".Lqor_guard_end%=:\n\t"
+        "nop\n\t"
+        ".seh_handler __C_specific_handler, @except\n\t"
+        ".seh_handlerdata\n\t"
+        ".long 1\n\t"
+        ".rva .Lqor_guard_start%=, .Lqor_guard_end%=\n\t"  // the scope
+        ".rva qor_guarded_fault_filter, .Lqor_guard_end%=\n\t"  // its filter and target
+        ".text\n" ::: "memory");
+}
+#else
+extern "C" EXCEPTION_DISPOSITION __cdecl qor_guarded_fault_handler(EXCEPTION_RECORD* record, void*,
+                                                                  CONTEXT* context, void*) {
+    EXCEPTION_POINTERS pointers{record, context};
+    qor::EndAfterGuardedFault(&pointers);
+}
+
+namespace qor {
+namespace {
+
+__attribute__((noinline)) void ProvokeGuardedAccessViolation() noexcept {
+    asm volatile(
+        "pushl %0\n\t"
+        "pushl %%fs:0\n\t"
+        "movl %%esp, %%fs:0\n\t"
+        "movl $0, 0\n\t"
+        "movl (%%esp), %%eax\n\t"
+        "movl %%eax, %%fs:0\n\t"
+        "addl $8, %%esp\n"
+        : : "r"(&qor_guarded_fault_handler) : "eax", "memory");
+}
+#endif
 
 // An uncaught C++ exception, on either build, as the platform's own C++ exception: the stack
 // is still that of the throw, since nothing was unwound.
@@ -141,13 +228,16 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     // One handling per process. A fault inside it (it runs after heap corruption, say) comes
     // back here on the same thread: end with the first fault's code, as the system would have.
     // Any other thread goes on to the system's handling at once.
+    // The code is stored before the thread: a fault in between ends with it, never with 0.
+    const EXCEPTION_RECORD* record = pointers ? pointers->ExceptionRecord : nullptr;
+    const DWORD given = record ? record->ExceptionCode : 0;
+    const auto code = static_cast<LONG>(given ? given : EXCEPTION_NONCONTINUABLE_EXCEPTION);
+    InterlockedCompareExchange(&g_firstFaultCode, code, 0);
     const auto self = static_cast<LONG>(GetCurrentThreadId());
     const LONG owner = InterlockedCompareExchange(&g_filterThread, self, 0);
-    if (owner == self) TerminateProcess(GetCurrentProcess(), g_firstFaultCode);
+    if (owner == self) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_firstFaultCode));
     if (owner != 0) return EXCEPTION_CONTINUE_SEARCH;
-    g_firstFaultCode = pointers && pointers->ExceptionRecord
-                           ? pointers->ExceptionRecord->ExceptionCode
-                           : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION);
+    InterlockedExchange(&g_firstFaultCode, code);  // its own, should another thread's be there
 
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     const KernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
@@ -170,22 +260,9 @@ LONG NTAPI HeapCorruptionWatcher(EXCEPTION_POINTERS* pointers) noexcept {
 
 void __cdecl InvalidParameterHandler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int,
                                      std::uintptr_t) {
-    const LPTOP_LEVEL_EXCEPTION_FILTER remembered = g_setFilter ? g_setFilter(nullptr) : nullptr;
-    // The filter sees this handler's own context.
-    CONTEXT context{};
-    RtlCaptureContext(&context);
-    EXCEPTION_RECORD record{};
-    record.ExceptionCode = STATUS_INVALID_CRUNTIME_PARAMETER;
-    record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
-#if defined(_WIN64)
-    record.ExceptionAddress = reinterpret_cast<PVOID>(context.Rip);
-#else
-    record.ExceptionAddress = reinterpret_cast<PVOID>(context.Eip);
-#endif
-    EXCEPTION_POINTERS pointers{&record, &context};
-    if (remembered) remembered(&pointers);
-    if (g_invokeWatson) g_invokeWatson(nullptr, nullptr, nullptr, 0, 0);
-    TerminateProcess(GetCurrentProcess(), STATUS_INVALID_CRUNTIME_PARAMETER);
+    g_guardedFilter = g_setFilter ? g_setFilter(nullptr) : nullptr;
+    ProvokeGuardedAccessViolation();
+    EndAfterGuardedFault(nullptr);  // reached only if the write did not fault
 }
 
 const CrashHandlingState& InstalledCrashHandling() noexcept {

@@ -24,7 +24,7 @@ ResultCode CheckPath(const std::wstring& path) {
 
 ResultCode ReadAll(const std::wstring& path, std::string& out) {
     fs::File file;
-    if (const ResultCode opened = fs::OpenForReading(path, file); Failed(opened)) return opened;
+    if (const ResultCode opened = fs::OpenNativeForReading(path, file); Failed(opened)) return opened;
     std::string bytes;
     char chunk[kReadChunk];
     for (;;) {

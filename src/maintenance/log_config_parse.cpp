@@ -132,12 +132,8 @@ public:
     }
 
 private:
-    // A comment with no text is written back as a blank line, so it is read as one.
+    // A comment with no text is an empty line of the block: written back as a blank line.
     void Comment(std::wstring_view text) {
-        if (text.empty()) {
-            ++blanks_;
-            return;
-        }
         if (pending_.empty()) leadingBlanks_ = blanks_;
         pending_.insert(pending_.end(), blanks_, std::wstring());
         blanks_ = 0;
@@ -152,7 +148,7 @@ private:
         const std::wstring_view name = text.substr(1, close - 1);
         if (sections_.find(name) != sections_.end()) return logcfg::DuplicateSection;
         const std::size_t semicolon = text.find(L';', close + 1);
-        if (semicolon != std::wstring_view::npos && semicolon + 1 < text.size()) {
+        if (semicolon != std::wstring_view::npos) {
             if (pending_.empty()) leadingBlanks_ = 0;
             pending_.emplace_back(text.substr(semicolon + 1));
         }

@@ -1,6 +1,7 @@
 #pragma once
 // Registry roots, views and the rules for reading values; the OS is behind RegistryReader.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +76,12 @@ public:
     [[nodiscard]] virtual ResultCode ReadDword(RegistryRoot root, const std::wstring& path,
                                                const std::wstring& valueName,
                                                RegistryView view, std::uint32_t& out) = 0;
+    // Opens the key once and reads the named values in turn: `out` is the first that reads as
+    // a string, empty when none does. Only the key's open fails the call.
+    [[nodiscard]] virtual ResultCode ReadFirstString(RegistryRoot root, const std::wstring& path,
+                                                     std::span<const wchar_t* const> valueNames,
+                                                     RegistryView view,
+                                                     std::optional<std::wstring>& out) = 0;
     // The names of the key's direct sub-keys, in the registry's order; `out` replaced.
     [[nodiscard]] virtual ResultCode ListSubKeys(RegistryRoot root, const std::wstring& path,
                                                  RegistryView view,

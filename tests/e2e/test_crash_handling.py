@@ -57,7 +57,8 @@ def check_launch(wine, launch, image, code):
     ("thread-av", AV, AV),
     ("throw", CXX, CXX),
     ("throw-hw", AV, CXX),  # the pointers the typed exception carries, not the throw's
-    ("param", BAD_PARAMETER, BAD_PARAMETER),
+    ("foreign-hw", AV, CXX),  # another compiler's throw, known by its class name
+    ("param", AV, BAD_PARAMETER),  # a real fault inside a guarded block
 ])
 def test_crash_starts_the_dump_tool_which_releases_the_process(wine, mode, code, exit_code):
     folder = place_probe(wine)

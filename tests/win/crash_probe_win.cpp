@@ -8,13 +8,17 @@
 //   heap-twice   two of them, the process surviving both; exits 0
 //   filter-fault a typed exception nothing catches whose stored pointers cannot be read: the
 //                crash filter itself faults while it handles the first
+//   foreign-hw   an access-violation exception object raised as another compiler's C++ throw
+//                would raise it, its class known only by the names in the throw information
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 
 #include "common/error_record.h"
+#include "crash/crash_command.h"
 #include "crash/crash_handling_win.h"
 #include "crash/hw_exception.h"
 
@@ -56,6 +60,46 @@ public:
     }
 };
 
+// What another compiler leaves for a throw of its access-violation class: the object (table
+// pointer, kind, code, pointers, data and instruction address), a type descriptor and a
+// catchable type for the class and for its base, and the throw information. The 32-bit
+// fields hold addresses on x86, offsets from the image base on x86-64.
+struct ForeignObject { const void* table; std::uint32_t kind, code; void* pointers; std::uintptr_t data, instruction; };
+struct ForeignDescriptor { const void* table; void* spare; char name[56]; };
+struct ForeignCatchable { std::uint32_t properties; std::int32_t descriptor, mdisp, pdisp, vdisp, size, copy; };
+struct ForeignCatchables { std::int32_t count; std::int32_t types[2]; };
+struct ForeignThrowInfo { std::uint32_t attributes; std::int32_t unwind, forward, catchables; };
+
+ForeignDescriptor g_derivedName{nullptr, nullptr, ".?AVQorBasSyncThreadAccessViolationHwException@@"};
+ForeignDescriptor g_baseName{nullptr, nullptr, ".?AVQorBasSyncThreadHwException@@"};
+ForeignCatchable g_derived, g_base;
+ForeignCatchables g_catchables;
+ForeignThrowInfo g_throwInfo;
+
+[[noreturn]] void RaiseForeignAccessViolation() {
+    const auto base = reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr));
+    const auto field = [base](const void* place) {
+        const auto at = reinterpret_cast<std::uintptr_t>(place);
+        return static_cast<std::int32_t>(sizeof(void*) == 8 ? at - base : at);
+    };
+    g_derived = {0, field(&g_derivedName), 0, -1, 0, sizeof(ForeignObject), 0};
+    g_base = {0, field(&g_baseName), 0, -1, 0, sizeof(ForeignObject), 0};
+    g_catchables = {2, {field(&g_derived), field(&g_base)}};
+    g_throwInfo = {0, 0, 0, field(&g_catchables)};
+
+    static CONTEXT context{};
+    RtlCaptureContext(&context);
+    static EXCEPTION_RECORD record{};
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    static EXCEPTION_POINTERS pointers{&record, &context};
+    static ForeignObject object{nullptr, 1, EXCEPTION_ACCESS_VIOLATION, &pointers, 0x1234, 0};
+    const ULONG_PTR words[4] = {qor::kPlatformCxxMagic, reinterpret_cast<ULONG_PTR>(&object),
+                                reinterpret_cast<ULONG_PTR>(&g_throwInfo), base};
+    RaiseException(qor::kPlatformCxxExceptionCode, EXCEPTION_NONCONTINUABLE,
+                   sizeof(void*) == 8 ? 4 : 3, words);
+    std::abort();
+}
+
 void InvalidParameter() {
     using CopyFn = int(__cdecl*)(wchar_t*, std::size_t, const wchar_t*);
     const auto copy = reinterpret_cast<CopyFn>(reinterpret_cast<void (*)()>(
@@ -88,6 +132,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!std::wcscmp(mode, L"param")) InvalidParameter();
     if (!std::wcscmp(mode, L"heap")) RaiseHeapCorruption();
     if (!std::wcscmp(mode, L"filter-fault")) throw FaultingHwException();
+    if (!std::wcscmp(mode, L"foreign-hw")) RaiseForeignAccessViolation();
     if (!std::wcscmp(mode, L"heap-twice")) {
         AddVectoredExceptionHandler(0, SurviveHeapCorruption);
         RaiseHeapCorruption();

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -116,6 +119,30 @@ TEST(RegistryKeys, MissingKeysAndBadArgumentsGiveCodes) {
     EXPECT_EQ(code(static_cast<RegistryRoot>(0x80000010), L"SOFTWARE", L"x"), rc::ArgumentMissing);
     EXPECT_EQ(code(LocalMachine, L"SOFTWARE", L"x", static_cast<RegistryView>(3)), rc::ArgumentMissing);
     EXPECT_EQ(code(PerformanceData, L"", L"Global"), rc::NotSupported);
+}
+
+// Values that do not read as strings (a number, one too long, none) are passed over.
+TEST(RegistryValues, FirstStringPassesOverValuesThatAreNoStrings) {
+    ScratchKey key(HKEY_CURRENT_USER, L"Software", kTestKey);
+    const DWORD number = 7;
+    key.Set(L"Number", REG_DWORD, &number, sizeof number);
+    const std::vector<std::uint8_t> tooLarge((8 << 20) + 2, 0x41);
+    key.Set(L"TooLarge", REG_SZ, tooLarge.data(), tooLarge.size());
+    key.SetText(L"Text", L"name");
+    const auto first = [](std::initializer_list<const wchar_t*> names, std::optional<std::wstring>& out,
+                          const wchar_t* path = kTestPath) {
+        return WinRegistryReader().ReadFirstString(RegistryRoot::CurrentUser, path,
+                                                   std::span(names.begin(), names.size()),
+                                                   RegistryView::Default, out);
+    };
+    std::optional<std::wstring> out;
+    ASSERT_EQ(first({L"Number", L"TooLarge", L"Missing", L"Text"}, out), rc::Ok);
+    EXPECT_EQ(out, L"name");
+    ASSERT_EQ(first({L"Number", L"Missing"}, out), rc::Ok);
+    EXPECT_FALSE(out.has_value());
+    out = L"untouched";
+    EXPECT_EQ(first({L"Text"}, out, L"Software\\QorNoSuchKey"), rc::RegistryKeyNotFound);
+    EXPECT_EQ(out, L"untouched");
 }
 
 TEST(RegistryKeys, ClassesOfTheUserWinOverTheMachine) {

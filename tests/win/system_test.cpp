@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "common/result.h"
 #include "diag/run/run_platform_win.h"
+#include "platform/win/code_page_win.h"
 #include "platform/win/service_control_win.h"
 #include "product/module_loader_win.h"
 #include "product/suite_module_abi_win.h"
@@ -22,6 +24,21 @@ TEST(ResultFromNtStatus, UsesTheSystemConversion) {
     EXPECT_EQ(ResultFromNtStatus(0xC0000022), SuiteError(0x58));       // access denied
     EXPECT_EQ(ResultFromNtStatus(0xC0000010), rc::InvalidFunction);    // invalid device request
     EXPECT_EQ(ResultFromNtStatus(0x80000006), static_cast<ResultCode>(0xA0010046));  // no more files
+}
+
+// The system's conversion to a code page: no default character where it refuses one (UTF-8
+// would fail every save), "?" elsewhere; and the lead bytes of a double-byte code page.
+TEST(CodePages, DefaultCharacterAndLeadBytes) {
+    std::string bytes;
+    ASSERT_EQ(ToCodePage(CP_UTF8, L"caf\xE9 \x4E2D", bytes), rc::Ok);
+    EXPECT_EQ(bytes, "caf\xC3\xA9 \xE4\xB8\xAD");
+    ASSERT_EQ(ToCodePage(1252, L"caf\xE9 \x4E2D", bytes), rc::Ok);
+    EXPECT_EQ(bytes, "caf\xE9 ?");
+
+    const LeadByteTable japanese = LeadBytesOf(932);
+    EXPECT_TRUE(japanese[0x81] && japanese[0x9F] && japanese[0xE0]);
+    EXPECT_FALSE(japanese[0x41] || japanese[0x80] || japanese[0xA0]);
+    EXPECT_EQ(LeadBytesOf(1252), LeadByteTable{});
 }
 
 // The report page's texts for Windows errors: one line in English; nothing for an unknown number.

@@ -26,12 +26,25 @@ std::wstring FromLatin1(std::string_view bytes) {
 
 bool IsUnwantedControl(char32_t c) {
     if (c < 0x20) return c != L'\t' && c != L'\n' && c != L'\r';
+    if (c >= 0x202A && c <= 0x202E) return true;  // embeddings and overrides
+    if (c >= 0x2066 && c <= 0x2069) return true;  // isolates
     return c >= 0x7F && c <= 0x9F;
+}
+
+// Whether the last of `bytes` begins a two-byte character: a run of lead-byte values that
+// ends there begins after a whole character, and pairs off from its start.
+bool EndsInLeadByte(std::string_view bytes, const LeadByteTable& leadBytes) {
+    std::size_t run = 0;
+    while (run < bytes.size() &&
+           leadBytes[static_cast<unsigned char>(bytes[bytes.size() - 1 - run])]) {
+        ++run;
+    }
+    return run % 2 == 1;
 }
 
 }  // namespace
 
-std::wstring DecodeFileText(std::string_view bytes) {
+std::wstring DecodeFileText(std::string_view bytes, AnsiDecoder ansi) {
     if (bytes.starts_with(kUtf16Mark)) {
         bytes.remove_prefix(kUtf16Mark.size());
         std::wstring text = FromUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()),
@@ -41,11 +54,12 @@ std::wstring DecodeFileText(std::string_view bytes) {
     }
     if (bytes.starts_with(kUtf8Mark)) return FromUtf8(bytes.substr(kUtf8Mark.size()));
     std::wstring text;
-    if (Failed(FromAnsiCodePage(bytes, text))) return FromLatin1(bytes);
+    if (Failed(ansi(bytes, text))) return FromLatin1(bytes);
     return text;
 }
 
-std::size_t TextCutPoint(std::string_view bytes, std::size_t limit) {
+std::size_t TextCutPoint(std::string_view bytes, std::size_t limit,
+                         const LeadByteTable& leadBytes) {
     if (bytes.size() <= limit) return bytes.size();
     std::size_t cut = limit;
     if (bytes.starts_with(kUtf16Mark)) {
@@ -56,6 +70,8 @@ std::size_t TextCutPoint(std::string_view bytes, std::size_t limit) {
         std::size_t lead = cut;
         while (lead > kUtf8Mark.size() && cut - lead < 4 && IsContinuation(bytes[lead])) --lead;
         cut = lead;
+    } else if (EndsInLeadByte(bytes.substr(0, cut), leadBytes)) {
+        --cut;
     }
     return cut;
 }

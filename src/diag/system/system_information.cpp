@@ -1,6 +1,7 @@
 #include "diag/system/system_information.h"
 
 #include <new>
+#include <optional>
 
 #include "common/text_format.h"
 #include "common/time_fields.h"
@@ -53,11 +54,6 @@ ResultCode AppendVolume(VolumeSource& volumes, Console& console, const std::wstr
     return AppendVolumePaths(volumes, volume, text);
 }
 
-// A read that reached the key but found no string value there.
-bool IsValueMissing(ResultCode code) {
-    return code == rc::FileNotFound || code == rc::RegistryWrongType;
-}
-
 }  // namespace
 
 const wchar_t* ProcessorClassName(ProcessorClass processorClass) noexcept {
@@ -99,20 +95,14 @@ ResultCode LookupUserName(AccountSource& source, std::wstring& name) {
 ResultCode LookupComputerName(AccountSource& source, std::wstring& name) {
     if (FromEnvironment(source, L"_CLUSTER_NETWORK_NAME_", name)) return rc::Ok;
     if (FromEnvironment(source, L"COMPUTERNAME", name)) return rc::Ok;
-    RegistryReader& registry = source.Registry();
-    std::wstring value;
-    const ResultCode active = registry.ReadString(RegistryRoot::LocalMachine, kComputerNameKey,
-                                                  L"ActiveComputerName", RegistryView::Default,
-                                                  value);
-    // The key could not be opened, whatever the reason.
-    if (Failed(active) && !IsValueMissing(active)) return active;
-    if (Succeeded(active) ||
-        Succeeded(registry.ReadString(RegistryRoot::LocalMachine, kComputerNameKey,
-                                      L"ComputerName", RegistryView::Default, value))) {
-        name = std::move(value);
-        return rc::Ok;
+    static constexpr const wchar_t* kValues[] = {L"ActiveComputerName", L"ComputerName"};
+    std::optional<std::wstring> value;
+    if (const ResultCode read = source.Registry().ReadFirstString(
+            RegistryRoot::LocalMachine, kComputerNameKey, kValues, RegistryView::Default, value);
+        Failed(read)) {
+        return read;
     }
-    name = L"localhost";
+    name = value ? std::move(*value) : L"localhost";
     return rc::Ok;
 }
 

@@ -44,4 +44,9 @@ ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
     return rc::Ok;
 }
 
+const LeadByteTable& AnsiLeadBytes() noexcept {
+    static constexpr LeadByteTable kNone{};
+    return kNone;
+}
+
 }  // namespace qor

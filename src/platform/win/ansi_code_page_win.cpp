@@ -29,14 +29,13 @@ ResultCode FromAnsiCodePage(std::string_view bytes, std::wstring& out) {
     return FromCodePage(CP_ACP, bytes, out);
 }
 
-ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
+ResultCode ToCodePage(UINT codePage, std::wstring_view text, std::string& out) {
     if (text.size() > INT_MAX / 2) return ResultFromWin32(ERROR_BAD_LENGTH);
     if (text.empty()) {
         out.clear();
         return rc::Ok;
     }
     const int length = static_cast<int>(text.size());
-    const UINT codePage = GetACP();
     const char* fallback = DefaultCharacterFor(codePage);
     const int needed =
         WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, fallback, nullptr);
@@ -48,6 +47,23 @@ ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
     }
     out = std::move(bytes);
     return rc::Ok;
+}
+
+ResultCode ToAnsiCodePage(std::wstring_view text, std::string& out) {
+    return ToCodePage(GetACP(), text, out);
+}
+
+LeadByteTable LeadBytesOf(UINT codePage) noexcept {
+    LeadByteTable table{};
+    for (std::size_t byte = 0x80; byte < table.size(); ++byte) {
+        table[byte] = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(byte)) != FALSE;
+    }
+    return table;
+}
+
+const LeadByteTable& AnsiLeadBytes() noexcept {
+    static const LeadByteTable table = LeadBytesOf(GetACP());
+    return table;
 }
 
 }  // namespace qor

@@ -235,6 +235,27 @@ ResultCode WinRegistryReader::ReadDword(RegistryRoot root, const std::wstring& p
                          [&](RegistryKey& key) { return key.ReadDword(valueName, out); });
 }
 
+ResultCode WinRegistryReader::ReadFirstString(RegistryRoot root, const std::wstring& path,
+                                              std::span<const wchar_t* const> valueNames,
+                                              RegistryView view,
+                                              std::optional<std::wstring>& out) noexcept {
+    return ReadOpenedKey(root, path, view, [&](RegistryKey& key) noexcept {
+        try {
+            for (const wchar_t* name : valueNames) {
+                std::wstring value;
+                if (Succeeded(key.ReadString(name, value))) {
+                    out = std::move(value);
+                    return rc::Ok;
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            return rc::OutOfMemory;
+        }
+        out.reset();
+        return rc::Ok;
+    });
+}
+
 ResultCode WinRegistryReader::ListSubKeys(RegistryRoot root, const std::wstring& path,
                                           RegistryView view,
                                           std::vector<std::wstring>& out) noexcept {

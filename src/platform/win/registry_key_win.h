@@ -50,6 +50,10 @@ public:
     [[nodiscard]] ResultCode ReadDword(RegistryRoot root, const std::wstring& path,
                                        const std::wstring& valueName, RegistryView view,
                                        std::uint32_t& out) noexcept override;
+    [[nodiscard]] ResultCode ReadFirstString(RegistryRoot root, const std::wstring& path,
+                                             std::span<const wchar_t* const> valueNames,
+                                             RegistryView view,
+                                             std::optional<std::wstring>& out) noexcept override;
     [[nodiscard]] ResultCode ListSubKeys(RegistryRoot root, const std::wstring& path,
                                          RegistryView view,
                                          std::vector<std::wstring>& out) noexcept override;

@@ -1,11 +1,15 @@
 #include "crash/crash_command.h"
 
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 #include <typeinfo>
 
 #include <gtest/gtest.h>
 
 #include "crash/hw_exception.h"
+#include "crash/thrown_type.h"
 
 namespace qor {
 namespace {
@@ -94,6 +98,86 @@ TEST(ThrownObjectWithInfo, OnlyAPlatformCxxExceptionWithTheGivenInfo) {
     EXPECT_EQ(ThrownObjectWithInfo({kPlatformCxxExceptionCode, 3, nullptr}, &info), nullptr);
 }
 
+// Memory of a crashing process: one block at `base`; anything outside it cannot be read.
+class FakeMemory final : public MemoryReader {
+public:
+    FakeMemory(std::uintptr_t base, std::size_t pointerBytes)
+        : base_(base), pointerBytes_(pointerBytes), bytes_(0x800, 0) {}
+    bool Read(std::uintptr_t address, void* out, std::size_t size) const noexcept override {
+        if (address < base_ || address - base_ > bytes_.size() - size) return false;
+        std::memcpy(out, bytes_.data() + (address - base_), size);
+        return true;
+    }
+    void Put(std::size_t at, std::uint64_t value, std::size_t size = 4) {
+        std::memcpy(bytes_.data() + at, &value, size);  // little-endian host
+    }
+    void PutPointer(std::size_t at, std::uint64_t value) { Put(at, value, pointerBytes_); }
+    void PutName(std::size_t descriptor, const std::string& name) {
+        std::memcpy(bytes_.data() + descriptor + 2 * pointerBytes_, name.c_str(), name.size() + 1);
+    }
+    // A place as the throw information holds it: an address, or an offset from the image.
+    std::uint32_t Ref(std::size_t at) const {
+        return static_cast<std::uint32_t>(pointerBytes_ == 8 ? at : base_ + at);
+    }
+    std::uintptr_t At(std::size_t at) const { return base_ + at; }
+
+private:
+    std::uintptr_t base_;
+    std::size_t pointerBytes_;
+    std::vector<unsigned char> bytes_;
+};
+
+// A throw of another compiler: the object at 0x100 (its pointers field holding 0xFA17), the
+// throw information at 0x200, catchable types for the derived class and for `baseName`.
+FakeMemory ForeignThrow(std::size_t pointerBytes, const std::string& baseName) {
+    FakeMemory m(pointerBytes == 8 ? 0x140000000 : 0x400000, pointerBytes);
+    m.PutPointer(0x100 + pointerBytes + 8, 0xFA17);
+    m.Put(0x200 + 12, m.Ref(0x300));
+    m.Put(0x300, 2);
+    m.Put(0x304, m.Ref(0x400));
+    m.Put(0x308, m.Ref(0x440));
+    for (const auto& [type, descriptor] : {std::pair{0x400, 0x500}, {0x440, 0x580}}) {
+        m.Put(type + 4, m.Ref(descriptor));
+        m.Put(type + 12, 0xFFFFFFFF);  // pdisp -1: no virtual base
+    }
+    m.PutName(0x500, ".?AVQorBasSyncThreadAccessViolationHwException@@");
+    m.PutName(0x580, baseName);
+    return m;
+}
+
+// Another module's throw: its class is found by name among the catchable types, wherever the
+// class lies in the object; anything unreadable or unnamed finds nothing.
+TEST(ThrownClassObject, TheHardwareExceptionClassByNameInEitherLayout) {
+    for (const std::size_t width : {std::size_t{4}, std::size_t{8}}) {
+        SCOPED_TRACE(width);
+        FakeMemory m = ForeignThrow(width, ".?AVQorBasSyncThreadHwException@qor@@");
+        const std::uintptr_t words[4] = {kPlatformCxxMagic, m.At(0x100), m.At(0x200), m.At(0)};
+        const RaisedException raised{kPlatformCxxExceptionCode, width == 8 ? 4u : 3u, words};
+        const std::uintptr_t part = ThrownClassObject(raised, width, kHwExceptionTypeName, m);
+        EXPECT_EQ(part, m.At(0x100));
+        EXPECT_EQ(StoredExceptionPointers(part, width, m), 0xFA17u);
+
+        // The base class behind a virtual base table: 0x20 in the object, table at 0x600
+        // whose second entry is 0x40; then 8 further.
+        m.Put(0x440 + 8, 8);
+        m.Put(0x440 + 12, 0x20);
+        m.Put(0x440 + 16, 4);
+        m.PutPointer(0x100 + 0x20, m.At(0x600));
+        m.Put(0x604, 0x40);
+        EXPECT_EQ(ThrownClassObject(raised, width, kHwExceptionTypeName, m), m.At(0x168));
+
+        const FakeMemory other = ForeignThrow(width, ".?AVQorBasSyncThreadHwExceptionEx@@");
+        EXPECT_EQ(ThrownClassObject(raised, width, kHwExceptionTypeName, other), 0u);
+        const std::uintptr_t unreadable[4] = {kPlatformCxxMagic, m.At(0x100), m.At(0x7F8), m.At(0)};
+        EXPECT_EQ(ThrownClassObject({kPlatformCxxExceptionCode, 4, unreadable}, width,
+                                    kHwExceptionTypeName, m), 0u);
+    }
+    FakeMemory m = ForeignThrow(8, ".?AVQorBasSyncThreadHwException@@");
+    const std::uintptr_t words[3] = {kPlatformCxxMagic, m.At(0x100), m.At(0x200)};
+    EXPECT_EQ(ThrownClassObject({kPlatformCxxExceptionCode, 3, words}, 8, kHwExceptionTypeName, m),
+              0u) << "no image base";
+}
+
 // The class the translator threw, its kind and what it carries; "none" when it returned.
 struct Thrown {
     const std::type_info* type = nullptr;
@@ -117,8 +201,7 @@ Thrown Translate(HwTranslator translator, std::uint32_t code) {
     return t;
 }
 
-// The fault classes carry the addresses. The other kinds of the base class, one table
-// lookup each, are left out.
+// Every row of the table; the fault classes carry the addresses.
 TEST(HwExceptionTranslation, FullTranslatorCodeToKindAndClass) {
     const auto& av = typeid(QorBasSyncThreadAccessViolationHwException);
     const auto& inPage = typeid(QorBasSyncThreadInPageErrorHwException);
@@ -126,8 +209,11 @@ TEST(HwExceptionTranslation, FullTranslatorCodeToKindAndClass) {
     const auto& overflow = typeid(QorBasSyncThreadStackOverflowHwException);
     struct Row { std::uint32_t code, kind; const std::type_info& type; } const rows[] = {
         {0xC0000005, 1, av},        {0xC0000006, 2, inPage},   {0x80000003, 3, base},
-        {0xC0000094, 11, base},     {0x80000004, 13, base},    {0xC00000FD, 14, overflow},
-        {0xC0000374, 15, overflow}, {0, 15, overflow},         {0xE06D7363, 15, overflow},
+        {0x80000002, 4, base},      {0xC000008E, 5, base},     {0xC0000091, 6, base},
+        {0xC0000093, 7, base},      {0xC000008D, 8, base},     {0xC000001D, 9, base},
+        {0xC0000096, 10, base},     {0xC0000094, 11, base},    {0xC0000095, 12, base},
+        {0x80000004, 13, base},     {0xC00000FD, 14, overflow}, {0xC0000374, 15, overflow},
+        {0, 15, overflow},          {0xE06D7363, 15, overflow},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.code);

@@ -1,5 +1,7 @@
 #pragma once
 #include <map>
+#include <optional>
+#include <span>
 #include <set>
 #include <string>
 #include <tuple>
@@ -24,6 +26,10 @@ public:
         if (const auto failing = failingKeys_.find({root, path}); failing != failingKeys_.end()) {
             return failing->second;
         }
+        if (const auto failing = failingValues_.find({root, path, valueName, view});
+            failing != failingValues_.end()) {
+            return failing->second;
+        }
         const auto found = strings_.find({root, path, valueName, view});
         if (found == strings_.end()) {
             // A missing value of a key that exists, else a missing key.
@@ -32,6 +38,32 @@ public:
         }
         out = found->second;
         return 0;
+    }
+    ResultCode ReadFirstString(RegistryRoot root, const std::wstring& path,
+                               std::span<const wchar_t* const> valueNames, RegistryView view,
+                               std::optional<std::wstring>& out) override {
+        if (const auto failing = failingKeys_.find({root, path}); failing != failingKeys_.end()) {
+            return failing->second;
+        }
+        bool keyFound = keys_.count({root, path}) != 0;
+        for (const wchar_t* name : valueNames) {
+            std::wstring value;
+            const ResultCode read = ReadString(root, path, name, view, value);
+            if (read == 0) {
+                out = std::move(value);
+                return 0;
+            }
+            keyFound = keyFound || read != static_cast<ResultCode>(0xE0010013);
+        }
+        if (!keyFound) return static_cast<ResultCode>(0xE0010013);
+        out.reset();
+        return 0;
+    }
+    // A value whose every read fails with `code`, in a key that exists.
+    void FailValue(RegistryRoot root, const std::wstring& key, const std::wstring& value,
+                   ResultCode code, RegistryView view = RegistryView::Default) {
+        failingValues_[{root, key, value, view}] = code;
+        AddKey(root, key);
     }
     ResultCode ReadDword(RegistryRoot, const std::wstring&, const std::wstring&, RegistryView,
                          std::uint32_t&) override {
@@ -64,6 +96,8 @@ private:
     std::map<std::pair<RegistryRoot, std::wstring>, std::vector<std::wstring>> subKeys_;
     std::set<std::pair<RegistryRoot, std::wstring>> keys_;
     std::map<std::pair<RegistryRoot, std::wstring>, ResultCode> failingKeys_;
+    std::map<std::tuple<RegistryRoot, std::wstring, std::wstring, RegistryView>, ResultCode>
+        failingValues_;
 };
 
 }  // namespace qor::test

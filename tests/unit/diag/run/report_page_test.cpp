@@ -74,7 +74,9 @@ struct PageFixture : ::testing::Test {
 
 // Hostile dumps: markup, quotes, NUL, unpaired surrogates, an ANSI export and a 5 MB dump.
 TEST_F(PageFixture, HostileDumpsAreEscapedDecodedAndCut) {
-    Write(L"evil.txt", Utf16File(u"<script>alert(1)</script> & \"q\" 'a' \0 \xD800 x \xDC00 end"s));
+    // C1 controls (CSI among them) and a right-to-left override with its isolate closed.
+    Write(L"evil.txt", Utf16File(u"<script>alert(1)</script> & \"q\" 'a' \0 \xD800 x \xDC00 end"
+                                 u" \x85\x9B\x202Etxt.exe\x2069"s));
     Write(L"qor8dump.txt", "REGEDIT4\r\n\"Name\"=\"<script>window.hit=1</script> caf\xE9\"\r\n");
     Write(L"utf8.txt", "\xEF\xBB\xBF<b>\xE2\x82\xAC</b>");
     std::u16string big(5 * 1024 * 1024 / 2, u'a');
@@ -89,7 +91,8 @@ TEST_F(PageFixture, HostileDumpsAreEscapedDecodedAndCut) {
     EXPECT_EQ(Count(page, "<script"), 0u);
     EXPECT_EQ(Count(page, "<b>"), 0u);
     EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;q&quot; &#39;a&#39; "
-                        "\xEF\xBF\xBD \xEF\xBF\xBD x \xEF\xBF\xBD end"),
+                        "\xEF\xBF\xBD \xEF\xBF\xBD x \xEF\xBF\xBD end \xEF\xBF\xBD\xEF\xBF\xBD"
+                        "\xEF\xBF\xBDtxt.exe\xEF\xBF\xBD"),
               std::string::npos);
     EXPECT_NE(page.find("&lt;script&gt;window.hit=1&lt;/script&gt; caf\xC3\xA9"), std::string::npos);
     EXPECT_NE(page.find("&lt;b&gt;\xE2\x82\xAC&lt;/b&gt;"), std::string::npos);
@@ -172,6 +175,20 @@ TEST(ReportText, DecodingByMarkAndCutsThatSplitNoCharacter) {
     const std::string utf8 = "\xEF\xBB\xBF" "a\xE2\x82\xAC";
     EXPECT_EQ(TextCutPoint(utf8, 6), 4u);
     EXPECT_EQ(TextCutPoint("abcdef", 4), 4u);
+
+    // Without a mark: the ANSI code page, byte by byte as Latin-1 when its conversion fails;
+    // a cut keeps its two-byte characters whole (lead bytes as in code page 932).
+    EXPECT_EQ(DecodeFileText("caf\xE9\x81", [](std::string_view, std::wstring&) -> ResultCode {
+                  return rc::BadLength;
+              }),
+              L"caf\xE9\x81");
+    LeadByteTable leads{};
+    for (int lead = 0x81; lead <= 0xFC; ++lead) leads[lead] = lead <= 0x9F || lead >= 0xE0;
+    const std::string sjis = "a\x82\x82\x82" "b\x88\x9F";
+    for (const auto& [limit, cut] : {std::pair{2, 1}, {3, 3}, {4, 3}, {6, 5}}) {
+        EXPECT_EQ(TextCutPoint(sjis, limit, leads), static_cast<std::size_t>(cut)) << limit;
+    }
+    EXPECT_EQ(TextCutPoint(sjis, 2, LeadByteTable{}), 2u);
 }
 
 // The page of a real run lies in its work directory with the run's steps.

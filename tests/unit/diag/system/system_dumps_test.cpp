@@ -198,6 +198,7 @@ TEST(SystemInformation, ComputerName) {
         {"cluster name first", L"CLUSTER", L"NODE", L"A", L"R", rc::Ok, L"CLUSTER"},
         {"active name", nullptr, nullptr, L"A", L"R", rc::Ok, L"A"},
         {"registered name", nullptr, nullptr, nullptr, L"R", rc::Ok, L"R"},
+        {"active name unreadable", nullptr, nullptr, nullptr, L"R", rc::Ok, L"R"},
         {"neither value", nullptr, nullptr, nullptr, nullptr, rc::Ok, L"localhost"},
         {"no key", nullptr, nullptr, nullptr, nullptr, rc::RegistryKeyNotFound, L""},
         {"key not opened", nullptr, nullptr, nullptr, nullptr, ResultFromWin32(5), L""},
@@ -211,6 +212,10 @@ TEST(SystemInformation, ComputerName) {
         if (c.active) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ActiveComputerName", c.active);
         if (c.registered) registry.Set(RegistryRoot::LocalMachine, kNameKey, L"ComputerName", c.registered);
         if (c.code == rc::Ok) accounts.registry.AddKey(RegistryRoot::LocalMachine, kNameKey);
+        if (std::string_view(c.name) == "active name unreadable") {
+            registry.FailValue(RegistryRoot::LocalMachine, kNameKey, L"ActiveComputerName",
+                               ResultFromWin32(5));
+        }
         if (c.code == ResultFromWin32(5)) registry.FailKey(RegistryRoot::LocalMachine, kNameKey, c.code);
         std::wstring name;
         EXPECT_EQ(LookupComputerName(accounts, name), c.code);
