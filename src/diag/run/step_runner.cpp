@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <new>
+#include <system_error>
 #include <utility>
 
 namespace qor {
@@ -41,7 +42,14 @@ StepRunner::StepRunner(std::uint32_t deadlineMs, StepThreadFactory threads)
 
 ResultCode StepRunner::Run(StepWork work, std::wstring& text) {
     auto outcome = std::make_shared<StepOutcome>();
-    if (!thread_) thread_ = threads_();
+    if (!thread_) {
+        thread_ = threads_();
+        try {
+            spare_ = threads_();
+        } catch (const std::system_error&) {
+            // no spare: after an overrun the next step gets a fresh thread
+        }
+    }
     const bool inTime = thread_->Run(
         [work = std::move(work), outcome] {
             try {
@@ -52,7 +60,7 @@ ResultCode StepRunner::Run(StepWork work, std::wstring& text) {
         },
         deadlineMs_);
     if (!inTime) {
-        thread_.reset();
+        thread_ = std::move(spare_);
         g_abandoned = true;
         return ResultFromWin32(kWin32Timeout);
     }
@@ -66,5 +74,7 @@ ResultCode StepRunner::Run(StepWork work) {
 }
 
 bool StepThreadAbandoned() noexcept { return g_abandoned; }
+
+void NoteStepAbandoned() noexcept { g_abandoned = true; }
 
 }  // namespace qor
