@@ -140,11 +140,14 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     }
     // One handling per process. A fault inside it (it runs after heap corruption, say) comes
     // back here on the same thread: end with the first fault's code, as the system would have.
-    // Any other thread goes on to the system's handling at once.
+    // Any other thread waits for good: the system's handling would end the process before
+    // the first fault's dump is written, and the end of the first handling takes it away.
     const auto self = static_cast<LONG>(GetCurrentThreadId());
     const LONG owner = InterlockedCompareExchange(&g_filterThread, self, 0);
     if (owner == self) TerminateProcess(GetCurrentProcess(), g_firstFaultCode);
-    if (owner != 0) return EXCEPTION_CONTINUE_SEARCH;
+    if (owner != 0) {
+        for (;;) Sleep(INFINITE);
+    }
     g_firstFaultCode = pointers && pointers->ExceptionRecord
                            ? pointers->ExceptionRecord->ExceptionCode
                            : static_cast<DWORD>(EXCEPTION_NONCONTINUABLE_EXCEPTION);
