@@ -49,14 +49,17 @@ public:
 
     // The work's result, and its text moved into `text`, when it ends within the deadline;
     // otherwise the timeout code, `text` untouched and the late result dropped. The next
-    // step then goes to the spare thread started with the first one: a thread started after
-    // a step was given up inside a module may never get past the loader.
+    // step then goes to the spare thread, started before the overrun (a thread started after
+    // a step was given up inside a module may never get past the loader), and a new spare
+    // is started.
     ResultCode Run(StepWork work, std::wstring& text);
     ResultCode Run(StepWork work);
 
     std::uint32_t DeadlineMs() const noexcept { return deadlineMs_; }
 
 private:
+    std::unique_ptr<StepThread> SpareThread() noexcept;
+
     std::uint32_t deadlineMs_;
     StepThreadFactory threads_;
     std::unique_ptr<StepThread> thread_;
