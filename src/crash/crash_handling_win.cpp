@@ -227,7 +227,8 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     }
     // One handling per process. A fault inside it (it runs after heap corruption, say) comes
     // back here on the same thread: end with the first fault's code, as the system would have.
-    // Any other thread goes on to the system's handling at once.
+    // Any other thread waits for good: the system's handling would end the process before
+    // the first fault's dump is written, and the end of the first handling takes it away.
     // The code is stored before the thread: a fault in between ends with it, never with 0.
     const EXCEPTION_RECORD* record = pointers ? pointers->ExceptionRecord : nullptr;
     const DWORD given = record ? record->ExceptionCode : 0;
@@ -236,7 +237,9 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     const auto self = static_cast<LONG>(GetCurrentThreadId());
     const LONG owner = InterlockedCompareExchange(&g_filterThread, self, 0);
     if (owner == self) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_firstFaultCode));
-    if (owner != 0) return EXCEPTION_CONTINUE_SEARCH;
+    if (owner != 0) {
+        for (;;) Sleep(INFINITE);
+    }
     InterlockedExchange(&g_firstFaultCode, code);  // its own, should another thread's be there
 
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};

@@ -20,16 +20,21 @@
 namespace {
 
 qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
-    return [&console, &log] {
+    return [&console, &log]() -> std::unique_ptr<qor::DiagnosticsRun> {
+        if (qor::StepThreadAbandoned()) return nullptr;  // the process must end first
+        qor::AcceptLaunchedChildren();
         return std::make_unique<qor::DiagnosticsRun>(qor::RunDependencies{
             console,
             qor::ProcessInstallation(),
             qor::EnableDebugPrivilege,
             qor::MakeFsRedirection(),
-            qor::ProductCollectors(console, log),
+            qor::ProductCollectors(log),
             [&console](const std::wstring& source, const std::wstring& archive, bool verbose) {
                 qor::zip::ZipOptions options;
-                options.workers = qor::GetOsVersionRecord().numberOfProcessors;
+                // Workers would be joined: none once a step thread was given up.
+                options.workers = qor::StepThreadAbandoned()
+                                      ? 0
+                                      : qor::GetOsVersionRecord().numberOfProcessors;
                 return qor::ZipDirectoryTree(source, archive, verbose, console,
                                              qor::SleepMilliseconds, options);
             },

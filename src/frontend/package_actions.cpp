@@ -10,6 +10,9 @@ namespace qor {
 namespace {
 
 constexpr const wchar_t* kStarting = L"\nStarting information gathering process, please stand by.\n";
+constexpr const wchar_t* kStepStillStuck =
+    L"\nA step of the previous run is still stuck; no new run is started.\n"
+    L"Please restart the program to make another diagnostics file.\n";
 constexpr const wchar_t* kCopying =
     L"\nDiagnostics process finished, copying archive file, please stand by.\n";
 
@@ -48,6 +51,10 @@ std::wstring ReportTextPath(const std::wstring& reportPath) {
 void PackageActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
     console_.Write(kStarting);
     const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    if (!run) {
+        console_.Write(kStepStillStuck);
+        return;
+    }
     run->SetRemoveWorkDirectory(removeWorkDirectory);
     std::wstring packagePath;
     if (const Result result = run->Run(packagePath, FullSet | Verbose); result.IsFailed()) {
@@ -89,6 +96,10 @@ ResultCode PackageActions::CopyToDumpsFolder(const std::wstring& packagePath,
 void PackageActions::SaveReportAndOpen() {
     console_.Write(kStarting);
     const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    if (!run) {
+        console_.Write(kStepStillStuck);
+        return;
+    }
     run->SetRemoveWorkDirectory(false);
     std::wstring reportPath;
     if (const Result result = run->Run(reportPath, ReportOnly); result.IsFailed()) {
@@ -108,6 +119,10 @@ void PackageActions::SaveReportAndOpen() {
 
 ResultCode PackageActions::RunToFile(const std::wstring& fileName) {
     const std::unique_ptr<DiagnosticsRun> run = makeRun_();
+    if (!run) {
+        console_.Write(kStepStillStuck);
+        return ResultFromWin32(kWin32Timeout);
+    }
     run->SetRemoveWorkDirectory(true);
     std::wstring packagePath;
     if (const Result result = run->Run(packagePath, FullSet | Verbose); result.IsFailed()) {

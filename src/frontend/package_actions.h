@@ -20,6 +20,8 @@ public:
     virtual void Open(const std::wstring& path) = 0;
 };
 
+// No run (null) once a step of an earlier run was given up: its thread may still hold locks,
+// and only the end of the process takes it away.
 using RunFactory = std::function<std::unique_ptr<DiagnosticsRun>()>;
 
 // The package's file name: the part after the last "\", "/" or ":", with ".tmp" made ".zip".

@@ -25,60 +25,68 @@ namespace qor {
 namespace {
 
 // The process helpers behind the captures; made at the start of the step, whose deadline
-// bounds the captures. With `held`, a waited-for child's console text is appended there.
+// bounds every wait of the step's children. With `held`, a waited-for child's console text is
+// appended there.
 class ProcessLauncher final : public CommandLauncher {
 public:
-    ProcessLauncher(std::uint32_t stepDeadlineMs, std::wstring* held) noexcept
-        : stepDeadlineMs_(stepDeadlineMs), held_(held), started_(Clock::now()) {}
+    ProcessLauncher(std::uint32_t stepDeadlineMs, HeldText* held) noexcept
+        : held_(held),
+          usableUntil_(CaptureClock::now() +
+                       std::chrono::milliseconds(CaptureBudgetMs(stepDeadlineMs, 0))) {}
     ResultCode Detached(const std::wstring& commandLine) noexcept override {
         return LaunchDetached(commandLine);
     }
+    // Nothing starts once the step's time is spent.
     ResultCode AndWait(const std::wstring& commandLine) noexcept override {
-        if (!held_) return LaunchAndWait(commandLine);
+        const std::uint32_t budget = RemainingMs();
+        if (budget == 0) return ResultFromWin32(kWin32Timeout);
+        if (!held_) return LaunchAndWait(commandLine, budget);
         std::wstring text;
-        const ResultCode code = LaunchAndWaitHeld(commandLine, text);
-        try {
-            held_->append(text);
-        } catch (const std::bad_alloc&) {
-        }
+        const ResultCode code = LaunchAndWaitHeld(commandLine, text, budget);
+        held_->Append(text);
         return code;
     }
     ResultCode Capture(const std::wstring& commandLine,
                        const std::wstring& outputPath) noexcept override {
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started_);
-        const std::uint32_t budget =
-            CaptureBudgetMs(stepDeadlineMs_, static_cast<std::uint64_t>(elapsed.count()));
-        if (budget == 0) return ResultFromWin32(kWin32Timeout);
-        return CaptureCommandOutput(commandLine, outputPath, std::min(budget, kCaptureDeadlineMs));
+        if (RemainingMs() == 0) return ResultFromWin32(kWin32Timeout);
+        const auto longest = CaptureClock::now() + std::chrono::milliseconds(kCaptureDeadlineMs);
+        return CaptureCommandOutput(commandLine, outputPath, std::min(usableUntil_, longest));
     }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    std::uint32_t stepDeadlineMs_;
-    std::wstring* held_;
-    Clock::time_point started_;
+    std::uint32_t RemainingMs() const noexcept {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              usableUntil_ - CaptureClock::now())
+                              .count();
+        return left <= 0 ? 0 : static_cast<std::uint32_t>(left);
+    }
+
+    HeldText* held_;
+    CaptureClock::time_point usableUntil_;  // a margin before the step is given up
 };
 
 // Runs one capture collector with the process launcher and the run's work directory.
 template <typename Dump>
 Collector CaptureCollector(Dump dump) {
-    return [dump](const RunContext& context, std::wstring& text) {
-        ProcessLauncher launcher(context.deadlineMs, context.holdChildOutput ? &text : nullptr);
+    return [dump](const RunContext& context, std::wstring&) {
+        ProcessLauncher launcher(context.deadlineMs,
+                                 context.holdChildOutput ? context.held : nullptr);
         return dump(CaptureTarget{launcher, context.workDirectory}, context);
     };
 }
 
 }  // namespace
 
-Collectors ProductCollectors(Console& console, LogSink& log) {
+Collectors ProductCollectors(LogSink& log) {
     Collectors collectors = UnfinishedCollectors();
     collectors.queryFirewallDriver = [](std::wstring& text) { return QueryFirewallDriver(text); };
 
     collectors.processList = [](const RunContext&, std::wstring& text) {
         return DumpProcessList(text);
     };
-    collectors.systemInformation = [&console](const RunContext&, std::wstring& text) {
+    collectors.systemInformation = [](const RunContext& context, std::wstring& text) {
+        HeldText dropped;
+        HeldConsole console(context.held ? *context.held : dropped);
         return DumpSystemInformation(console, text);
     };
 

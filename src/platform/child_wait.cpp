@@ -7,13 +7,15 @@ namespace {
 constexpr std::uint32_t kErrorTimeout = 1460;
 }  // namespace
 
-ResultCode PollChildExit(ChildWaitOps& ops) noexcept {
+ResultCode PollChildExit(ChildWaitOps& ops, std::uint32_t budgetMs) noexcept {
     std::uint32_t exitCode = 0;
     ResultCode result = ops.QueryExitCode(exitCode);
-    std::int64_t budget = kChildWaitBudgetMs;
+    std::int64_t budget = budgetMs;
     while (Succeeded(result) && exitCode == kStillActive && budget > 0) {
-        ops.Sleep(kChildWaitStepMs);
-        budget -= kChildWaitStepMs;
+        const std::uint32_t nap = static_cast<std::uint32_t>(
+            std::min<std::int64_t>(budget, kChildWaitStepMs));
+        ops.Sleep(nap);
+        budget -= nap;
         result = ops.QueryExitCode(exitCode);
     }
     return result;

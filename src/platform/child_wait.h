@@ -18,9 +18,10 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) noexcept = 0;
 };
 
-// Polls until the child has ended, the query fails or the budget is spent; answers the
+// Polls until the child has ended, the query fails or `budgetMs` is spent; answers the
 // last query's result (0 also for a child still running).
-[[nodiscard]] ResultCode PollChildExit(ChildWaitOps& ops) noexcept;
+[[nodiscard]] ResultCode PollChildExit(ChildWaitOps& ops,
+                                       std::uint32_t budgetMs = kChildWaitBudgetMs) noexcept;
 
 class PipeDrainOps {
 public:

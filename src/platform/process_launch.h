@@ -1,10 +1,12 @@
 #pragma once
 // Starting the system's programs: hidden, with the tool's environment. Windows builds only.
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "common/result.h"
+#include "platform/child_wait.h"
 
 namespace qor {
 
@@ -24,26 +26,40 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
 // Starts the child and returns at once; its handle is kept for WaitForLaunchedChildren.
 [[nodiscard]] ResultCode LaunchDetached(const std::wstring& commandLine) noexcept;
 
-// Starts the child and waits at most five seconds for it; a child still running is left so,
-// its handle kept for WaitForLaunchedChildren.
+// Starts the child and waits at most `budgetMs` (five seconds at most) for it; a child still
+// running is left so, its handle kept for WaitForLaunchedChildren.
 // Answers the last exit-code query (a child that could not start fails that query).
-[[nodiscard]] ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept;
+[[nodiscard]] ResultCode LaunchAndWait(const std::wstring& commandLine,
+                                       std::uint32_t budgetMs = kChildWaitBudgetMs) noexcept;
 
 // As LaunchAndWait, but the child's standard output and error are read into `consoleText`
 // (at most 64 KiB, its CR LF made LF as in the tool's console text) instead of reaching the
 // console; what it writes after the wait is lost.
 [[nodiscard]] ResultCode LaunchAndWaitHeld(const std::wstring& commandLine,
-                                           std::wstring& consoleText) noexcept;
+                                           std::wstring& consoleText,
+                                           std::uint32_t budgetMs = kChildWaitBudgetMs) noexcept;
 
-// Appends the child's standard output and error, as written, to `outputPath`; gives up after
-// `deadlineMs`, keeping what was read, and then answers a failure.
+using CaptureClock = std::chrono::steady_clock;
+
+// Appends the child's standard output and error, as written, to `outputPath`, until
+// `deadline`: then what was read stays, the file is closed and the answer is a failure. The
+// deadline also bounds the wait for another capture's start.
+[[nodiscard]] ResultCode CaptureCommandOutput(const std::wstring& commandLine,
+                                              const std::wstring& outputPath,
+                                              CaptureClock::time_point deadline) noexcept;
+// The same with a deadline `deadlineMs` from now.
 [[nodiscard]] ResultCode CaptureCommandOutput(const std::wstring& commandLine,
                                               const std::wstring& outputPath,
                                               std::uint32_t deadlineMs = kCaptureDeadlineMs) noexcept;
 
-// Waits for every child that LaunchDetached and LaunchAndWait left running, all of them
-// within `budgetMs` together; the timeout code when one still runs then. None is terminated.
+// Closes the launching of children and waits for every child that LaunchDetached and
+// LaunchAndWait left running, and for the starts under way, all within `budgetMs` together;
+// the timeout code when one still runs then. None is terminated. Any start after the close
+// is refused (ERROR_CANCELLED), until AcceptLaunchedChildren.
 [[nodiscard]] ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept;
+
+// Opens the launching again for a new run.
+void AcceptLaunchedChildren() noexcept;
 
 // Takes the current directory out of the process's DLL search and out of the program
 // search of the children it starts (where the system offers the switches).

@@ -7,7 +7,9 @@
 //   null-instance      the creator succeeds without an instance;
 //   fail-second-query  the second query fails;
 //   zero-time          the third record's time is 0;
-//   hang               the instance creator does not return for ten minutes.
+//   hang               the instance creator does not return for ten minutes;
+//   hang-in-loader     the instance creator loads "qorstuck.dll" beside it, whose start
+//                      does not end for ten minutes: the loader's lock stays held.
 #include <windows.h>
 
 #include <cstdint>
@@ -111,6 +113,7 @@ __declspec(dllexport) std::int32_t __stdcall CoreSdkLiteGetInstanceNamespace_V2(
     EngineObject** instance, const wchar_t* name, std::uint32_t flags) {
     Record(std::wstring(L"create ") + (name ? name : L"(null)") + L" " + std::to_wstring(flags));
     if (AnswerIs(L"hang")) Sleep(10 * 60 * 1000);
+    if (AnswerIs(L"hang-in-loader")) LoadLibraryW(qortestbed::BesideModule(L"qorstuck.dll").c_str());
     if (AnswerIs(L"fail-create")) return kFailure;
     *instance = AnswerIs(L"null-instance") ? nullptr : &g_object;
     return 0;

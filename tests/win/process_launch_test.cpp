@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +100,31 @@ TEST(CaptureCommandOutput, SideBySideEachEndsWithItsOwnChild) {
     EXPECT_LT(slowest, 6000u);  // far below the slow children's fifteen seconds
     EXPECT_EQ(test::ReadBytes(dir / L"a.txt"), std::string(12, 'q'));
     EXPECT_EQ(test::ReadBytes(dir / L"b.txt"), std::string(12, 'q'));
+}
+
+// Three steps side by side, each with one second: the deadline counts from before the wait
+// for the other captures' start, so each capture has closed its file when its deadline is
+// up, and the packing can take every file whole.
+TEST(CaptureCommandOutput, SideBySideEachClosesItsFileByItsDeadline) {
+    test::ScratchDirectory dir;
+    std::vector<std::thread> threads;
+    std::atomic<int> late{0};
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
+        threads.emplace_back([&, name] {
+            const auto deadline = CaptureClock::now() + std::chrono::seconds(1);
+            EXPECT_TRUE(Failed(CaptureCommandOutput(Probe(L"out x sleep 20000"), dir / name,
+                                                    deadline)));
+            if (CaptureClock::now() > deadline + std::chrono::milliseconds(250)) ++late;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(late, 0);
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
+        const HANDLE file = CreateFileW((dir / name).c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();  // no handle left open
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
 }
 
 // A step run ahead of its turn holds its child's console text: the same answers as

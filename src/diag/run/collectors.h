@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "diag/run/held_text.h"
 #include "diag/run/step_runner.h"
 
 namespace qor {
@@ -15,8 +16,10 @@ struct RunContext {
     bool fullSet = false;  // the full set of logs
     std::uint32_t deadlineMs = kDefaultStepDeadlineMs;  // the step's, from its start
     // The step runs ahead of its turn: what its children write on the console goes into
-    // its text instead, to be shown at its turn.
+    // `held` instead.
     bool holdChildOutput = false;
+    // The step's own console text, shown by the run at the step's turn (none when null).
+    HeldText* held = nullptr;
 };
 
 // Text collectors fill `text`; the others write their own files and leave it alone.

@@ -1,5 +1,6 @@
 #include "diag/run/diagnostics_run.h"
 
+#include <new>
 #include <vector>
 
 #include "diag/run/dump_file.h"
@@ -28,11 +29,18 @@ DiagnosticsRun::DiagnosticsRun(RunDependencies dependencies)
       clock_(deps_.clock ? deps_.clock : SteadyMilliseconds()),
       log_(clock_),
       steps_(deps_.stepDeadlineMs, deps_.stepThreads) {
-    if (!deps_.redirection) deps_.redirection = std::make_unique<FsRedirection>();
+    if (!deps_.redirection) deps_.redirection = std::make_shared<const FsRedirection>();
 }
 
+// A work directory left behind is said: it holds what the run gathered.
 DiagnosticsRun::~DiagnosticsRun() {
-    if (removeWorkDirectory_ && !workDirectory_.empty()) (void)RemoveWorkDirectory(workDirectory_, workHold_);
+    if (!removeWorkDirectory_ || workDirectory_.empty()) return;
+    if (Succeeded(RemoveWorkDirectory(workDirectory_, workHold_))) return;
+    try {
+        deps_.console.Write(L"\nThe temporary directory could not be removed:\n" +
+                            workDirectory_ + L"\n");
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
@@ -167,41 +175,49 @@ void DiagnosticsRun::CollectFiles(bool fullSet) {
     RedirectionOn();
 }
 
-// The step's thread works on its own copies of the run's strings.
-StepWork DiagnosticsRun::CollectorWork(const Collector& collector, bool native,
-                                       bool ahead) const {
+// The step's thread works on its own copies of the run's strings, and shares its held text.
+StepWork DiagnosticsRun::CollectorWork(const Collector& collector, std::shared_ptr<HeldText> held,
+                                       bool native, bool ahead) const {
     return [collector, work = workDirectory_, install = installDirectory_, native,
-            fullSet = fullSet_, deadline = steps_.DeadlineMs(), ahead](std::wstring& out) {
-        return collector(RunContext{work, install, native, fullSet, deadline, ahead}, out);
+            fullSet = fullSet_, deadline = steps_.DeadlineMs(), ahead,
+            held = std::move(held)](std::wstring& out) {
+        return collector(RunContext{work, install, native, fullSet, deadline, ahead, held.get()},
+                         out);
     };
 }
 
+// What the step wrote for the console is shown before its outcome, as far as it came.
 ResultCode DiagnosticsRun::RunCollector(const Collector& collector, bool native,
                                         std::wstring* text) {
     std::wstring unused;
-    return steps_.Run(CollectorWork(collector, native), text ? *text : unused);
+    const auto held = std::make_shared<HeldText>();
+    const ResultCode code = steps_.Run(CollectorWork(collector, held, native), text ? *text : unused);
+    Print(held->Take());
+    return code;
 }
 
 // Once the process list is made, so that it stays as it was.
 void DiagnosticsRun::StartProgramsAhead() {
     if (deps_.stepsAtOnce <= 1) return;
     const Collectors& c = deps_.collectors;
+    const Collector* byKey[] = {&c.filteringPlatform, &c.installedDrivers, &c.ipConfiguration,
+                                &c.routeTable, &c.arpTable};  // in ProgramStepKey order
     std::vector<AheadStep> steps;
-    steps.push_back({kFilteringPlatform, CollectorWork(c.filteringPlatform, false, true)});
-    steps.push_back({kInstalledDrivers, CollectorWork(c.installedDrivers, false, true)});
-    steps.push_back({kIpConfiguration, CollectorWork(c.ipConfiguration, false, true)});
-    steps.push_back({kRouteTable, CollectorWork(c.routeTable, false, true)});
-    steps.push_back({kArpTable, CollectorWork(c.arpTable, false, true)});
+    aheadHeld_.clear();
+    for (int key = kFilteringPlatform; key <= kArpTable; ++key) {
+        aheadHeld_.push_back(std::make_shared<HeldText>());
+        steps.push_back({key, CollectorWork(*byKey[key], aheadHeld_.back(), false, true)});
+    }
     ahead_ = std::make_unique<StepsAhead>(deps_.stepsAtOnce, std::move(steps), steps_.DeadlineMs(),
                                           deps_.stepThreads, clock_);
 }
 
 // The console text a step held while it ran ahead is shown now, where its children's text
-// would have been.
+// would have been; a step given up shows what it held until then.
 DiagnosticsRun::TurnOutcome DiagnosticsRun::AtItsTurn(int key, const Collector& collector) {
     if (!ahead_) return {RunCollector(collector), std::nullopt};
     const StepsAhead::Outcome outcome = ahead_->Take(key, steps_);
-    Print(outcome.text);
+    Print(aheadHeld_[static_cast<std::size_t>(key)]->Take());
     return {outcome.code, outcome.milliseconds};
 }
 
@@ -257,15 +273,15 @@ void DiagnosticsRun::WaitForChildren() {
 ResultCode DiagnosticsRun::RedirectionOff() {
     if (!deps_.redirection->Usable()) return rc::NotSupported;
     StartStep(L"Disable WOW64 FS redirection...");
-    FsRedirection* redirection = deps_.redirection.get();
-    return Outcome(steps_.Run([redirection](std::wstring&) { return redirection->Disable(); }));
+    return Outcome(steps_.Run(
+        [redirection = deps_.redirection](std::wstring&) { return redirection->Disable(); }));
 }
 
 void DiagnosticsRun::RedirectionOn() {
     if (!deps_.redirection->Usable()) return;
     StartStep(L"Enable WOW64 FS redirection...");
-    FsRedirection* redirection = deps_.redirection.get();
-    Outcome(steps_.Run([redirection](std::wstring&) { return redirection->Revert(); }));
+    Outcome(steps_.Run(
+        [redirection = deps_.redirection](std::wstring&) { return redirection->Revert(); }));
 }
 
 void DiagnosticsRun::Print(const std::wstring& text) {

@@ -6,10 +6,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/error_record.h"
 #include "diag/run/collectors.h"
 #include "diag/run/fs_redirection.h"
+#include "diag/run/held_text.h"
 #include "diag/run/report_page.h"
 #include "diag/run/run_log.h"
 #include "platform/fs.h"
@@ -33,7 +35,7 @@ struct RunDependencies {
     Console& console;
     ProductInstallation& installation;
     std::function<ResultCode()> enableDebugPrivilege;
-    std::unique_ptr<FsRedirection> redirection;
+    std::shared_ptr<const FsRedirection> redirection;  // shared with the step threads
     Collectors collectors;
     ZipTreeFn zipTree;
     MillisecondClock clock;  // the step times of the run log; a steady clock when empty
@@ -55,7 +57,7 @@ public:
     explicit DiagnosticsRun(RunDependencies dependencies);
     DiagnosticsRun(const DiagnosticsRun&) = delete;
     DiagnosticsRun& operator=(const DiagnosticsRun&) = delete;
-    // Removes the work directory when asked to, then restores the redirection.
+    // Removes the work directory when asked to.
     ~DiagnosticsRun();
 
     void SetRemoveWorkDirectory(bool remove) noexcept { removeWorkDirectory_ = remove; }
@@ -74,9 +76,10 @@ private:
     void CollectSuiteState();
     void CollectFiles(bool fullSet);
 
-    // `ahead`: the step runs before its turn and holds its children's console text.
-    StepWork CollectorWork(const Collector& collector, bool native = false,
-                           bool ahead = false) const;
+    // `held` takes the step's console text; `ahead`: its children's too, as the step runs
+    // before its turn.
+    StepWork CollectorWork(const Collector& collector, std::shared_ptr<HeldText> held,
+                           bool native = false, bool ahead = false) const;
     ResultCode RunCollector(const Collector& collector, bool native = false,
                             std::wstring* text = nullptr);
     void StartProgramsAhead();
@@ -105,6 +108,7 @@ private:
     RunLog log_;
     StepRunner steps_;
     std::unique_ptr<StepsAhead> ahead_;  // from the process list to the last of them
+    std::vector<std::shared_ptr<HeldText>> aheadHeld_;  // by step key
     bool removeWorkDirectory_ = true;
     bool verbose_ = false;
     bool fullSet_ = false;

@@ -8,30 +8,33 @@
 
 namespace qor {
 
+// The redirection is the calling thread's: each step thread that turns it off turns it on
+// again itself. Nothing is restored at the end: the step threads go with the run, and the
+// thread that drops this object never had its redirection changed.
 class FsRedirection {
 public:
-    static constexpr std::uint64_t kNoState = ~std::uint64_t{0};
-
-    // Calls the system with a value (1 off, 0 on, or a saved state) and gives the
-    // previous state; returns a result code.
+    // Calls the system with a value (1 off, 0 on) and gives the previous state; returns a
+    // result code.
     using Toggle = std::function<ResultCode(std::uint64_t value, std::uint64_t& previous)>;
 
     FsRedirection() = default;  // not usable
     explicit FsRedirection(Toggle toggle) : toggle_(std::move(toggle)) {}
     FsRedirection(const FsRedirection&) = delete;
     FsRedirection& operator=(const FsRedirection&) = delete;
-    ~FsRedirection();
 
     bool Usable() const noexcept { return static_cast<bool>(toggle_); }
     // rc::NotSupported, without calling anything, when not usable.
-    [[nodiscard]] ResultCode Disable();
-    [[nodiscard]] ResultCode Revert();
+    [[nodiscard]] ResultCode Disable() const { return Call(1); }
+    [[nodiscard]] ResultCode Revert() const { return Call(0); }
 
 private:
-    [[nodiscard]] ResultCode Call(std::uint64_t value);
+    [[nodiscard]] ResultCode Call(std::uint64_t value) const {
+        if (!Usable()) return rc::NotSupported;
+        std::uint64_t previous = 0;
+        return toggle_(value, previous);
+    }
 
     Toggle toggle_;
-    std::uint64_t savedState_ = kNoState;
 };
 
 }  // namespace qor

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <new>
+#include <exception>
 #include <utility>
 
 namespace qor {
@@ -42,6 +43,7 @@ StepRunner::StepRunner(std::uint32_t deadlineMs, StepThreadFactory threads)
 ResultCode StepRunner::Run(StepWork work, std::wstring& text) {
     auto outcome = std::make_shared<StepOutcome>();
     if (!thread_) thread_ = threads_();
+    if (!spare_) spare_ = SpareThread();
     const bool inTime = thread_->Run(
         [work = std::move(work), outcome] {
             try {
@@ -52,12 +54,22 @@ ResultCode StepRunner::Run(StepWork work, std::wstring& text) {
         },
         deadlineMs_);
     if (!inTime) {
-        thread_.reset();
         g_abandoned = true;
+        thread_ = std::move(spare_);
+        spare_ = SpareThread();  // may never start, when the step given up holds the loader
         return ResultFromWin32(kWin32Timeout);
     }
     text = std::move(outcome->text);
     return outcome->code;
+}
+
+// A spare is a help, never a need: without one the next step gets a thread of its own.
+std::unique_ptr<StepThread> StepRunner::SpareThread() noexcept {
+    try {
+        return threads_();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 ResultCode StepRunner::Run(StepWork work) {
@@ -66,5 +78,7 @@ ResultCode StepRunner::Run(StepWork work) {
 }
 
 bool StepThreadAbandoned() noexcept { return g_abandoned; }
+
+void NoteStepAbandoned() noexcept { g_abandoned = true; }
 
 }  // namespace qor

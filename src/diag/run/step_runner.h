@@ -30,13 +30,14 @@ class StepThread {
 public:
     virtual ~StepThread() = default;
     // Runs `work` on this thread; true when it finished within `milliseconds`. After false
-    // the thread is given up: it is never used or waited for again.
+    // the thread is given up: it is never used or waited for again, and work it had not
+    // taken yet never runs.
     [[nodiscard]] virtual bool Run(std::function<void()> work, std::uint32_t milliseconds) = 0;
 };
 
 using StepThreadFactory = std::function<std::unique_ptr<StepThread>()>;
 
-// A thread of this process; given up, it is detached and left to finish (or not) alone.
+// A thread of this process, never joined: given up or dropped, it is left to end alone.
 std::unique_ptr<StepThread> MakeStepThread();
 
 // A step's work: it fills the text it is given, which only it owns until it ends.
@@ -48,20 +49,27 @@ public:
 
     // The work's result, and its text moved into `text`, when it ends within the deadline;
     // otherwise the timeout code, `text` untouched and the late result dropped. The next
-    // step then gets a fresh thread.
+    // step then goes to the spare thread, started before the overrun (a thread started after
+    // a step was given up inside a module may never get past the loader), and a new spare
+    // is started.
     ResultCode Run(StepWork work, std::wstring& text);
     ResultCode Run(StepWork work);
 
     std::uint32_t DeadlineMs() const noexcept { return deadlineMs_; }
 
 private:
+    std::unique_ptr<StepThread> SpareThread() noexcept;
+
     std::uint32_t deadlineMs_;
     StepThreadFactory threads_;
     std::unique_ptr<StepThread> thread_;
+    std::unique_ptr<StepThread> spare_;
 };
 
 // True once any step of this process was given up: a thread may still be inside a module
 // and hold its locks, so the process should end without the modules' detach code.
 bool StepThreadAbandoned() noexcept;
+// Records that a step was given up where no step runner saw it.
+void NoteStepAbandoned() noexcept;
 
 }  // namespace qor

@@ -13,41 +13,42 @@ namespace {
 struct StepQueue {
     std::mutex mutex;
     std::condition_variable changed;
-    std::function<void()> work;
-    bool busy = false;
+    std::function<void()> work;  // handed over, not yet taken
+    bool busy = false;           // handed over and not yet ended
     bool stop = false;
 };
 
 void ServeSteps(StepQueue& queue) {
     std::unique_lock lock(queue.mutex);
     for (;;) {
-        queue.changed.wait(lock, [&] { return queue.busy || queue.stop; });
-        if (!queue.busy) return;
+        queue.changed.wait(lock, [&] { return queue.work || queue.stop; });
+        if (queue.stop) return;  // work left behind was given up: it never runs
         std::function<void()> work = std::move(queue.work);
+        queue.work = nullptr;
         lock.unlock();
         work();
         work = nullptr;  // its captures go before the owner hears of the end
         lock.lock();
         queue.busy = false;
         queue.changed.notify_all();
-        if (queue.stop) return;
     }
 }
 
+// Never joined: the end of a thread waits for the loader's lock, which a thread given up
+// may hold for good. The thread ends by itself once told to stop.
 class ThreadStepThread final : public StepThread {
 public:
-    ThreadStepThread()
-        : queue_(std::make_shared<StepQueue>()),
-          thread_([queue = queue_] { ServeSteps(*queue); }) {}
+    ThreadStepThread() : queue_(std::make_shared<StepQueue>()) {
+        std::thread([queue = queue_] { ServeSteps(*queue); }).detach();
+    }
 
     ~ThreadStepThread() override {
-        if (!thread_.joinable()) return;
         {
             const std::lock_guard lock(queue_->mutex);
             queue_->stop = true;
+            queue_->work = nullptr;
         }
         queue_->changed.notify_all();
-        thread_.join();
     }
 
     bool Run(std::function<void()> work, std::uint32_t milliseconds) override {
@@ -59,16 +60,16 @@ public:
                                      [&] { return !queue_->busy; })) {
             return true;
         }
-        // Never joined: it may be stuck inside foreign code for good.
+        // Work the thread has not taken yet is dropped here, so it never runs late.
+        queue_->work = nullptr;
         queue_->stop = true;
         lock.unlock();
-        thread_.detach();
+        queue_->changed.notify_all();
         return false;
     }
 
 private:
     std::shared_ptr<StepQueue> queue_;
-    std::thread thread_;
 };
 
 }  // namespace

@@ -2,11 +2,12 @@
 // Steps started before their turn, side by side on worker threads: steps that wait for
 // other programs and do not depend on each other. The run takes each one's outcome at the
 // step's own turn, so its console and its log keep their order.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "diag/run/run_log.h"
@@ -39,10 +40,13 @@ public:
                StepThreadFactory threads, MillisecondClock clock);
     StepsAhead(const StepsAhead&) = delete;
     StepsAhead& operator=(const StepsAhead&) = delete;
-    // Starts no further step and waits for the ones running, each bounded by its deadline.
+    // Starts no further step and waits for the ones running, each within its deadline; a
+    // worker still busy then is left to end alone (workers are never joined).
     ~StepsAhead();
 
-    // Waits for the step of `key`; when no worker is left to start it, it runs now on `here`.
+    // Waits for the step of `key`: a worker's step at most its deadline from its start;
+    // a step no worker has started within one deadline, or that no worker is left to start,
+    // runs now on `here`.
     Outcome Take(int key, StepRunner& here);
 
 private:
@@ -50,25 +54,26 @@ private:
         AheadStep step;
         bool started = false;
         bool finished = false;
+        std::chrono::steady_clock::time_point startedAt{};
         Outcome outcome;
     };
+    // Everything a worker uses; workers share it, so it outlives the owner when they do.
     struct Shared {
         std::mutex mutex;
         std::condition_variable finished;
         std::vector<Entry> entries;
         int workers = 0;  // the workers still serving
         bool stopping = false;
+        std::uint32_t deadlineMs = 0;
+        StepThreadFactory threads;
+        MillisecondClock clock;
     };
 
-    void Work() noexcept;
-    void Serve(StepRunner& runner);
-    Outcome Timed(StepRunner& runner, const StepWork& work) const noexcept;
+    static void Work(const std::shared_ptr<Shared>& shared) noexcept;
+    static void Serve(Shared& shared, StepRunner& runner);
+    static Outcome Timed(const Shared& shared, StepRunner& runner, const StepWork& work) noexcept;
 
-    std::uint32_t deadlineMs_;
-    StepThreadFactory threads_;
-    MillisecondClock clock_;
-    Shared shared_;
-    std::vector<std::thread> workers_;
+    std::shared_ptr<Shared> shared_;
 };
 
 }  // namespace qor

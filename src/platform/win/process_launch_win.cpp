@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -99,28 +102,49 @@ private:
 };
 
 // The children left running, kept until the process ends; steps on other threads add to it.
+// Starts are counted under the same lock, which the final wait closes: a step given up may
+// go on launching, and what it starts then is refused rather than left unwaited-for.
 class KeptChildren final : public ChildSetOps {
 public:
     static KeptChildren& Instance() {
         static KeptChildren children;
         return children;
     }
-    void Keep(KernelHandle process) noexcept {
+    // False once closed: the child must not start.
+    [[nodiscard]] bool BeginStart() noexcept {
         const std::lock_guard lock(mutex_);
-        try {
-            handles_.push_back(std::move(process));
-        } catch (const std::bad_alloc&) {
-            // not waited for then; the child runs on as before
-        }
+        if (closed_) return false;
+        ++starting_;
+        return true;
     }
-    // A snapshot of the handles, which stay open while the list lives.
-    void Snapshot() noexcept {
+    // A start's end; `process`, when set, is kept.
+    void EndStart(KernelHandle& process) noexcept {
         const std::lock_guard lock(mutex_);
+        if (process) {
+            try {
+                handles_.push_back(std::move(process));
+            } catch (const std::bad_alloc&) {
+                // not waited for then; the child runs on as before
+            }
+        }
+        --starting_;
+        started_.notify_all();
+    }
+    // Closes the starting; waits for the starts under way until `until`, then takes a
+    // snapshot of the handles, which stay open while the list lives.
+    void Close(std::chrono::steady_clock::time_point until) noexcept {
+        std::unique_lock lock(mutex_);
+        closed_ = true;
+        (void)started_.wait_until(lock, until, [this] { return starting_ == 0; });
         waiting_.clear();
         try {
             for (const KernelHandle& each : handles_) waiting_.push_back(each.Get());
         } catch (const std::bad_alloc&) {
         }
+    }
+    void Open() noexcept {
+        const std::lock_guard lock(mutex_);
+        closed_ = false;
     }
     std::size_t Count() noexcept override { return waiting_.size(); }
     bool WaitOne(std::size_t index, std::uint32_t milliseconds) noexcept override {
@@ -130,14 +154,37 @@ public:
 
 private:
     std::mutex mutex_;
+    std::condition_variable started_;
     std::vector<KernelHandle> handles_;
     std::vector<HANDLE> waiting_;
+    int starting_ = 0;
+    bool closed_ = false;
 };
 
+// One start of a child, counted while it lasts; refused once the final wait has closed.
+class CountedStart {
+public:
+    CountedStart() noexcept : admitted_(KeptChildren::Instance().BeginStart()) {}
+    CountedStart(const CountedStart&) = delete;
+    CountedStart& operator=(const CountedStart&) = delete;
+    ~CountedStart() {
+        if (admitted_) KeptChildren::Instance().EndStart(kept_);
+    }
+    bool Admitted() const noexcept { return admitted_; }
+    // The child's handle, kept with the start's end.
+    void Keep(KernelHandle& process) noexcept { kept_ = std::move(process); }
+
+private:
+    bool admitted_;
+    KernelHandle kept_;
+};
+
+constexpr DWORD kStartRefused = ERROR_CANCELLED;
+
 // A child still running is kept, to be waited for before packing.
-void KeepIfRunning(KernelHandle& process) noexcept {
+void KeepIfRunning(CountedStart& start, KernelHandle& process) noexcept {
     if (process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
-        KeptChildren::Instance().Keep(std::move(process));
+        start.Keep(process);
     }
 }
 
@@ -220,13 +267,22 @@ void WithConsoleLineEnds(std::wstring& text) noexcept {
     }
 }
 
+// Whole milliseconds from now to `until`, 0 once it has passed.
+std::uint32_t RemainingMs(CaptureClock::time_point until) noexcept {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - CaptureClock::now()).count();
+    return left <= 0 ? 0 : static_cast<std::uint32_t>(std::min<long long>(left, 0xFFFFFFFFll));
+}
+
 // Starts the capture's child with the pipe's write end as its output; `read` receives the
 // other end. Captures may start on several threads at once: the lock keeps one child from
 // inheriting another's write end, which would hold that capture open until it ended too.
+// The lock is waited for until `until` at most.
 [[nodiscard]] ResultCode StartCaptureChild(const std::wstring& commandLine, KernelHandle& read,
-                                           Child& child) noexcept {
-    static std::mutex inheritance;
-    const std::lock_guard lock(inheritance);
+                                           Child& child, CaptureClock::time_point until) noexcept {
+    static std::timed_mutex inheritance;
+    const std::unique_lock lock(inheritance, until);
+    if (!lock.owns_lock()) return ResultFromWin32(ERROR_TIMEOUT);
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
     KernelHandle inheritedRead, write;
     if (!CreatePipe(inheritedRead.Put(), write.Put(), &inheritable, 0)) {
@@ -263,9 +319,11 @@ ResultCode ResolveProgram(std::wstring_view commandLine, std::wstring& program) 
 }
 
 ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
+    CountedStart start;
+    if (!start.Admitted()) return ResultFromWin32(kStartRefused);
     Child child;
     const ResultCode code = StartChild(commandLine, nullptr, child);
-    if (child.process) KeptChildren::Instance().Keep(std::move(child.process));
+    if (child.process) start.Keep(child.process);
     return code;
 }
 
@@ -280,28 +338,35 @@ ResultCode LaunchProgram(const std::wstring& program, const std::wstring& comman
     return rc::Ok;
 }
 
-ResultCode LaunchAndWait(const std::wstring& commandLine) noexcept {
+ResultCode LaunchAndWait(const std::wstring& commandLine, std::uint32_t budgetMs) noexcept {
+    CountedStart start;
+    if (!start.Admitted()) return ResultFromWin32(kStartRefused);
     Child child;
     // A child that did not start leaves a null handle, whose query then fails.
     (void)StartChild(commandLine, nullptr, child);
     ProcessWait wait(child.process.Get());
-    const ResultCode code = PollChildExit(wait);
-    KeepIfRunning(child.process);
+    const ResultCode code = PollChildExit(wait, std::min(budgetMs, kChildWaitBudgetMs));
+    KeepIfRunning(start, child.process);
     return code;
 }
 
-ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& consoleText) noexcept {
+ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& consoleText,
+                             std::uint32_t budgetMs) noexcept {
+    CountedStart start;
+    if (!start.Admitted()) return ResultFromWin32(kStartRefused);
+    const std::uint32_t budget = std::min(budgetMs, kChildWaitBudgetMs);
+    const CaptureClock::time_point until = CaptureClock::now() + std::chrono::milliseconds(budget);
     Child child;
     KernelHandle read;
     std::string bytes;
     // A child that did not start leaves a null handle, whose query then fails.
-    if (Succeeded(StartCaptureChild(commandLine, read, child))) {
+    if (Succeeded(StartCaptureChild(commandLine, read, child, until))) {
         PipeToText copy(read.Get(), bytes);
-        (void)DrainPipe(copy, kChildWaitBudgetMs);
+        (void)DrainPipe(copy, RemainingMs(until));
     }
     std::uint32_t exitCode = 0;
     const ResultCode code = ProcessWait(child.process.Get()).QueryExitCode(exitCode);
-    KeepIfRunning(child.process);
+    KeepIfRunning(start, child.process);
     consoleText.clear();
     if (Succeeded(FromConsoleCodePage(bytes, consoleText))) WithConsoleLineEnds(consoleText);
     return code;
@@ -309,16 +374,25 @@ ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& cons
 
 ResultCode WaitForLaunchedChildren(std::uint32_t budgetMs) noexcept {
     KeptChildren& children = KeptChildren::Instance();
-    children.Snapshot();
-    return WaitForChildren(children, budgetMs);
+    const std::uint32_t start = children.NowMs();
+    children.Close(CaptureClock::now() + std::chrono::milliseconds(budgetMs));
+    const std::uint32_t used = children.NowMs() - start;
+    const ResultCode waited = WaitForChildren(children, used < budgetMs ? budgetMs - used : 0);
+    return waited;
 }
 
+void AcceptLaunchedChildren() noexcept { KeptChildren::Instance().Open(); }
+
+// The child is not kept: its output ends with the file, at the deadline at the latest.
 ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
-                                std::uint32_t deadlineMs) noexcept {
+                                CaptureClock::time_point deadline) noexcept {
+    CountedStart start;
+    if (!start.Admitted()) return ResultFromWin32(kStartRefused);
     KernelHandle read;
     {
         Child child;
-        if (const ResultCode code = StartCaptureChild(commandLine, read, child); Failed(code)) {
+        if (const ResultCode code = StartCaptureChild(commandLine, read, child, deadline);
+            Failed(code)) {
             return code;
         }
     }
@@ -326,7 +400,13 @@ ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstr
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ResultFromWin32(ERROR_INVALID_HANDLE);
     PipeToFile copy(read.Get(), file.Get());
-    return DrainPipe(copy, deadlineMs);
+    return DrainPipe(copy, RemainingMs(deadline));  // the time left once the child has started
+}
+
+ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
+                                std::uint32_t deadlineMs) noexcept {
+    return CaptureCommandOutput(commandLine, outputPath,
+                                CaptureClock::now() + std::chrono::milliseconds(deadlineMs));
 }
 
 void HardenSearchPaths() noexcept {

@@ -34,14 +34,16 @@ struct RunHarness {
     RunHarness() { SetEnvironment(L"TMP", temp.Path()); }
 
     std::unique_ptr<DiagnosticsRun> Make(bool wow64 = false) {
-        auto redirection = wow64 ? std::make_unique<FsRedirection>(
-                                       [this](std::uint64_t value, std::uint64_t& previous) {
-                                           toggles.push_back(value);
-                                           toggleThreads.push_back(std::this_thread::get_id());
-                                           previous = 42;
-                                           return value == 1 ? disableCode : rc::Ok;
-                                       })
-                                 : std::make_unique<FsRedirection>();
+        std::shared_ptr<const FsRedirection> redirection = customRedirection;
+        if (!redirection && wow64) {
+            redirection = std::make_shared<const FsRedirection>(
+                [this](std::uint64_t value, std::uint64_t& previous) {
+                    toggles.push_back(value);
+                    toggleThreads.push_back(std::this_thread::get_id());
+                    previous = 42;
+                    return value == 1 ? disableCode : rc::Ok;
+                });
+        }
         Collectors collectors = UnfinishedCollectors();
         collectors.queryFirewallDriver = [this](std::wstring& text) {
             ++driverQueries;
@@ -58,13 +60,11 @@ struct RunHarness {
             return rc::Ok;
         };
         if (customize) customize(collectors);
-        StepThreadFactory threads;
-        if (scriptedThreads) {
-            threads = [this] {
-                ++threadsMade;
-                return std::make_unique<ScriptedStepThread>(clockMs);
-            };
-        }
+        StepThreadFactory threads = [this]() -> std::unique_ptr<StepThread> {
+            ++threadsMade;
+            if (scriptedThreads) return std::make_unique<ScriptedStepThread>(clockMs);
+            return MakeStepThread();
+        };
         return std::make_unique<DiagnosticsRun>(RunDependencies{
             console, installation, [] { return rc::Ok; }, std::move(redirection),
             std::move(collectors),
@@ -90,7 +90,8 @@ struct RunHarness {
     std::uint32_t deadlineMs = kDefaultStepDeadlineMs;
     unsigned stepsAtOnce = 1;
     bool scriptedThreads = false;  // else threads of this process
-    int threadsMade = 0;
+    std::atomic<int> threadsMade = 0;  // step threads, scripted or real
+    std::shared_ptr<const FsRedirection> customRedirection;  // instead of the harness's
     std::function<void(Collectors&)> customize;
     std::vector<std::uint32_t> childBudgets;
     std::vector<std::thread::id> toggleThreads, exportThreads;

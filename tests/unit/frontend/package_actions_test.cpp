@@ -84,6 +84,21 @@ TEST(CreateDiagnosticsPackage, FailedRunPrintsTheErrorReport) {
               std::wstring::npos);
 }
 
+// After a step was given up the factory makes no run: nothing starts, and the user hears why.
+TEST(CreateDiagnosticsPackage, NoNewRunAfterAStepWasGivenUp) {
+    Actions a;
+    PackageActions actions(a.h.console, a.h.installation, [] { return nullptr; }, a.shell);
+    actions.CreateDiagnosticsPackage(true);
+    actions.SaveReportAndOpen();
+    EXPECT_EQ(actions.RunToFile(a.data / L"out"), ResultFromWin32(kWin32Timeout));
+    const std::wstring refused =
+        L"\nA step of the previous run is still stuck; no new run is started.\n"
+        L"Please restart the program to make another diagnostics file.\n";
+    const std::wstring starting = L"\nStarting information gathering process, please stand by.\n";
+    EXPECT_EQ(a.h.console.output, starting + refused + starting + refused + refused);
+    EXPECT_TRUE(a.shell.shown.empty() && a.shell.opened.empty());
+}
+
 // The copy to the name as typed and to a missing folder are checked end to end.
 TEST(RunToFile, ShowsNothingAndAnswersTheRunsFailure) {
     Actions a;

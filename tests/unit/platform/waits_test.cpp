@@ -258,6 +258,14 @@ TEST(PollChildExit, EndsOnExitOrFailedQueryAndStillRunningAfterTenSleepsIsSucces
         EXPECT_EQ(child.queries, c.queries);
         EXPECT_EQ(child.slept, c.slept);
     }
+    // A step's remaining budget: the last nap is what is left, none when nothing is.
+    for (const auto& [budget, slept] : {std::pair{1200u, Sleeps{500, 500, 200}},
+                                        std::pair{0u, Sleeps{}}}) {
+        ScriptedChild child;
+        child.answers = {{0, kStillActive}};
+        EXPECT_EQ(PollChildExit(child, budget), 0);
+        EXPECT_EQ(child.slept, slept);
+    }
 }
 
 // A pipe fed by scripted events on a fake clock.

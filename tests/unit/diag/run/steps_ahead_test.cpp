@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -116,7 +117,7 @@ TEST(StepsAhead, OverrunIsThatStepsTimeoutAndTheWorkerGoesOnWithAFreshThread) {
     EXPECT_EQ(third.milliseconds, 40u);
     EXPECT_EQ(third.text, L"step 2");
     EXPECT_EQ(ran, 2);
-    EXPECT_EQ(made, 2);  // one for the worker, one after the overrun
+    EXPECT_EQ(made, 3);  // the worker's thread and spare, and a new spare after the overrun
 }
 
 // Without workers (a thread that could not be made) each step runs at its turn on the
@@ -141,6 +142,77 @@ TEST(StepsAhead, WithoutWorkersAStepRunsAtItsTurnOnTheCaller) {
         EXPECT_EQ(ahead.Take(0, here).code, rc::Ok);
     }
     EXPECT_EQ(ranOn, std::vector<std::thread::id>{runnerThread});
+}
+
+// A step thread that never ends its work: a worker handing it a step is stuck until the
+// latch opens. Counts are shared, as the threads outlive the steps ahead.
+struct Stuck {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int made = 0, gone = 0;
+
+    StepThreadFactory Threads(const std::shared_ptr<Stuck>& self) {
+        return [self]() -> std::unique_ptr<StepThread> { return std::make_unique<Thread>(self); };
+    }
+    struct Thread final : StepThread {
+        explicit Thread(std::shared_ptr<Stuck> stuck) : latch(std::move(stuck)) {
+            const std::lock_guard lock(latch->mutex);
+            ++latch->made;
+        }
+        ~Thread() override {
+            const std::lock_guard lock(latch->mutex);
+            ++latch->gone;
+            latch->changed.notify_all();
+        }
+        bool Run(std::function<void()>, std::uint32_t) override {
+            std::unique_lock lock(latch->mutex);
+            latch->changed.wait(lock, [&] { return latch->open; });
+            return false;
+        }
+        std::shared_ptr<Stuck> latch;
+    };
+    void Open() {
+        const std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    bool AwaitAllGone() {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s, [&] { return made > 0 && gone == made; });
+    }
+};
+
+std::chrono::milliseconds Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+// A worker that never comes back: Take gives its step up a little after the deadline, the
+// next step runs at its turn on the caller, the owner's end waits no longer, and a step
+// left unstarted never runs, not even once the worker is free again.
+TEST(StepsAhead, AWorkerThatNeverEndsCostsItsStepsDeadlineOnly) {
+    const auto stuck = std::make_shared<Stuck>();
+    auto ran = std::make_shared<std::atomic<int>>(0);
+    const StepWork counted = [ran](std::wstring&) {
+        ++*ran;
+        return rc::Ok;
+    };
+    std::vector<AheadStep> steps{{0, counted}, {1, counted}, {2, counted}};
+    const auto start = std::chrono::steady_clock::now();
+    {
+        StepsAhead ahead(1, std::move(steps), 1000, stuck->Threads(stuck), SteadyMilliseconds());
+        StepRunner here(1000, MakeStepThread);
+        const StepsAhead::Outcome first = ahead.Take(0, here);
+        EXPECT_EQ(first.code, ResultFromWin32(kWin32Timeout));
+        EXPECT_TRUE(StepThreadAbandoned());
+        EXPECT_EQ(ahead.Take(1, here).code, rc::Ok);  // not started by the worker: runs here
+        EXPECT_EQ(*ran, 1);
+    }  // step 2 is never taken
+    EXPECT_LT(Since(start), 8s);  // Take, its wait for a worker and the end: each bounded
+    stuck->Open();
+    ASSERT_TRUE(stuck->AwaitAllGone());  // the worker has ended
+    EXPECT_EQ(*ran, 1);
 }
 
 }  // namespace
