@@ -40,7 +40,7 @@ for file in $files; do
   elif [ "$one" = "$(sha256sum "$second/$file" | cut -d' ' -f1)" ]; then
     echo "same: $one  $file"
   else
-    echo "DIFFERS: $file: $(python3 scripts/first_difference.py "$first/$file" "$second/$file")"
+    echo "DIFFERS: $file: $(/usr/bin/python3 scripts/first_difference.py "$first/$file" "$second/$file")"
     status=1
   fi
 done

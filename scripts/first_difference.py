@@ -10,11 +10,11 @@ import zipfile
 
 def first_difference(a: bytes, b: bytes):
     """The first offset at which `a` and `b` differ, or None for equal bytes."""
-    block = 1 << 16
-    for start in range(0, min(len(a), len(b)), block):
-        if a[start:start + block] != b[start:start + block]:
-            return next(start + i for i, (x, y) in
-                        enumerate(zip(a[start:start + block], b[start:start + block])) if x != y)
+    size, block = min(len(a), len(b)), 1 << 16
+    for start in range(0, size, block):
+        one, other = a[start:min(start + block, size)], b[start:min(start + block, size)]
+        if one != other:
+            return start + next(i for i, (x, y) in enumerate(zip(one, other)) if x != y)
     return None if len(a) == len(b) else min(len(a), len(b))
 
 

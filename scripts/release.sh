@@ -54,7 +54,7 @@ fi
 rm -rf dist
 mkdir -p dist/symbols
 archive="qorfwdiag-$version-win32.zip"
-python3 scripts/release_archive.py "dist/$archive" "$SOURCE_DATE_EPOCH" \
+/usr/bin/python3 scripts/release_archive.py "dist/$archive" "$SOURCE_DATE_EPOCH" \
   qorfwdiag.exe=build/release-win32/release/qorfwdiag.exe \
   readme.txt=<(sed -e "s/@VERSION@/$version/" -e 's/\r$//' -e 's/$/\r/' scripts/release-readme.txt)
 cp "build/release-win32/release/qorfwdiag-$version-win32.debug" dist/symbols/
