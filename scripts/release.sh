@@ -31,6 +31,7 @@ fi
 
 declare -A triple=([win32]=i686-w64-mingw32 [win64]=x86_64-w64-mingw32)
 for arch in win32 win64; do
+  rm -rf "build/release-$arch"  # from scratch: no object of another build's settings
   cmake --preset "release-$arch" >/dev/null
   cmake --build --preset "release-$arch"
   out="build/release-$arch/release"

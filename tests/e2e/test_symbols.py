@@ -15,7 +15,8 @@ def debug_link(build) -> tuple:
     """The file name and CRC-32 that the program's .gnu_debuglink section holds."""
     dump = subprocess.run([f"{build.triple}-w64-mingw32-objdump", "-s", "-j", ".gnu_debuglink",
                            str(build.exe)], capture_output=True, text=True, check=True).stdout
-    data = b"".join(bytes.fromhex("".join(re.findall(r"[0-9a-f]{8}", line[:45])))
+    # Rows: the address, four groups of four bytes in hex (35 columns), then the text.
+    data = b"".join(bytes.fromhex(line.split(" ", 2)[2][:35].replace(" ", ""))
                     for line in dump.splitlines() if re.match(r"^ [0-9a-f]+ ", line))
     name_end = data.index(b"\0")
     crc_at = (name_end + 4) & ~3  # the name with its padding to four bytes
