@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the shipped 32-bit qorfwdiag.exe and makes a diagnostics package with it under
-# 32-bit Wine, on a 32-bit Windows prefix that the testbed makes look like a computer with
-# the suite installed (build/main-prefix), then lists what the package holds and shows the
-# firewall driver's report in it. The package is build/qorfwdiag-package.zip. On a machine
-# that runs no 32-bit code, the 64-bit build does the same in a 64-bit prefix.
+# Builds the shipped 32-bit qorfwdiag.exe (the release's stripped program, scripts/release.sh)
+# and makes a diagnostics package with it under 32-bit Wine, on a 32-bit Windows prefix that
+# the testbed makes look like a computer with the suite installed (build/main-prefix), then
+# lists what the package holds and shows the firewall driver's report in it. The package is
+# build/qorfwdiag-package.zip. On a machine that runs no 32-bit code, the 64-bit program does
+# the same in a 64-bit prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,7 +13,8 @@ build=win32
 [ -z "${QOR_NO_32BIT:-}" ] || build=win64
 
 cmake --preset "$build" >/dev/null
-cmake --build --preset "$build"
+cmake --build --preset "$build"  # the testbed
+scripts/release.sh  # the program as shipped
 
 export WINEPREFIX="$PWD/build/main-prefix" WINEARCH="$build" WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml="
@@ -24,7 +26,8 @@ testbed/make_prefix.sh "$WINEPREFIX" full "$PWD/build/$build/testbed"
 package="$PWD/build/qorfwdiag-package.zip"
 rm -f "$package"
 status=0
-wine "build/$build/src/qorfwdiag.exe" -run "$(winepath -w "$package")" </dev/null || status=$?
+program="build/release-$build/release/qorfwdiag.exe"
+wine "$program" -run "$(winepath -w "$package")" </dev/null || status=$?
 wineserver -k 2>/dev/null || true
 [ "$status" -eq 0 ] || exit "$status"
 unzip -l "$package"

@@ -10,6 +10,7 @@ packages=(
   wine wine64 wine32:i386 python3 python3-pytest unzip p7zip-full zip
   clang libclang-rt-14-dev
   chromium chromium-driver python3-selenium
+  gdb
 )
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)

@@ -11,6 +11,9 @@ for preset in host tsan win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+# The released programs (the e2e tier runs them) and a check that they build bit for bit the same.
+scripts/release.sh
+scripts/check-reproducible.sh
 
 ctest --preset host
 ctest --preset tsan

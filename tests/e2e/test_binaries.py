@@ -1,34 +1,59 @@
-"""Both Windows builds: console programs with the manifest and version resource, no MinGW DLLs,
-as the toolchain's objdump reads their headers and resource directory."""
+"""Both released programs: stripped console programs with the manifest and version resource,
+a debug link to their debug file, and no MinGW DLLs, as the toolchain's objdump reads their
+headers and resource directory. Nothing here runs them, so the 32-bit one is checked on any
+machine."""
 import re
 import subprocess
 
 import pytest
 
-from conftest import EXE, EXE32
+from conftest import BUILDS
 
-BUILDS = [(EXE32, "pei-i386", "010b", "i686"), (EXE, "pei-x86-64", "020b", "x86_64")]
+FORMATS = {"win32": ("pei-i386", "010b"), "win64": ("pei-x86-64", "020b")}
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ntdll.dll", "advapi32.dll", "user32.dll",
                "shell32.dll", "ole32.dll", "oleaut32.dll", "version.dll", "ws2_32.dll",
                "psapi.dll", "iphlpapi.dll", "setupapi.dll", "userenv.dll", "mpr.dll"}
 RT_MANIFEST, RT_VERSION = 24, 16
 
 
-@pytest.mark.parametrize("path,file_format,magic,triple", BUILDS)
-def test_console_program_with_its_resources(path, file_format, magic, triple):
-    dump = subprocess.run([f"{triple}-w64-mingw32-objdump", "-p", str(path)],
-                          capture_output=True, text=True, check=True).stdout
+def objdump(build, *args) -> str:
+    return subprocess.run([f"{build.triple}-w64-mingw32-objdump", *args], capture_output=True,
+                          text=True, check=True).stdout
+
+
+def imports(dump: str) -> set:
+    """(dll, function) pairs of the import tables in `objdump -p` output."""
+    pairs, dll = set(), None
+    for line in dump.splitlines():
+        if "DLL Name:" in line:
+            dll = line.split(":", 1)[1].strip().lower()
+        elif dll and (row := re.match(r"^\t\s*[0-9a-f]+\s+\d+\s+(\S+)", line)):
+            pairs.add((dll, row.group(1)))
+        elif not line.strip():
+            dll = None
+    return pairs
+
+
+@pytest.fixture(params=list(BUILDS))
+def released(request):
+    build = BUILDS[request.param]
+    assert build.exe.exists(), f"{build.exe} is missing: run scripts/release.sh first"
+    return build
+
+
+def test_console_program_with_its_resources(released):
+    file_format, magic = FORMATS[released.name]
+    dump = objdump(released, "-p", str(released.exe))
     assert f"file format {file_format}" in dump
     assert re.search(rf"^Magic\s+{magic}\b", dump, re.M)
     assert re.search(r"^Subsystem\s+00000003\b", dump, re.M)  # console
-    imports = {line.split(":", 1)[1].strip().lower()
-               for line in dump.splitlines() if "DLL Name:" in line}
-    assert imports and imports <= SYSTEM_DLLS, imports
+    dlls = {dll for dll, _ in imports(dump)}
+    assert dlls and dlls <= SYSTEM_DLLS, dlls
     for kind in (RT_MANIFEST, RT_VERSION):  # resource 1 of each type
         assert re.search(rf"Entry: ID: 0x{kind:06x}, .*\n.*Name Table.*\n.*Entry: ID: 0x000001,",
                          dump), kind
 
-    data = path.read_bytes()
+    data = released.exe.read_bytes()
     assert b'<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>' in data
     for guid in ("e2011457-1546-43c5-a5fe-008deee3d3f0",   # Vista
                  "35138b9a-5d96-4fbd-8e2d-a2440225f93a",   # 7
@@ -41,3 +66,18 @@ def test_console_program_with_its_resources(path, file_format, magic, triple):
         int.from_bytes(data[fixed + 12:fixed + 16], "little")
     assert (ms >> 16, ms & 0xFFFF, ls >> 16) == (2, 0, 241)
     assert "QOR Firewall Diagnostics Tool".encode("utf-16-le") in data
+
+
+def test_stripped_with_a_debug_link_and_the_test_builds_imports(released):
+    sections = re.findall(r"^\s*\d+\s+(\S+)\s+[0-9a-f]{8}\s", objdump(released, "-h",
+                                                                       str(released.exe)), re.M)
+    assert ".text" in sections and ".rsrc" in sections, sections
+    assert not [name for name in sections if name.startswith((".debug", ".zdebug"))], sections
+    assert ".gnu_debuglink" in sections
+    assert released.debug_file.name.encode() + b"\0" in released.exe.read_bytes()
+    assert not objdump(released, "-t", str(released.exe)).count("(scl"), "symbols left"
+
+    assert released.debug_exe.exists(), f"build the {released.name} preset first"
+    shipped = imports(objdump(released, "-p", str(released.exe)))
+    tested = imports(objdump(released, "-p", str(released.debug_exe)))
+    assert shipped == tested, (shipped ^ tested)
