@@ -110,7 +110,13 @@ def test_outside_the_program_files_no_tool_beside_the_probe_starts(wine, mode, e
     assert not list(folder.glob("*.log"))
 
 
-def test_a_fault_inside_the_filter_ends_with_the_first_code_and_one_launch_at_most(wine):
+def test_a_fault_inside_the_filter_ends_with_the_first_code_and_one_launch_at_most(wine, request):
+    if not wine.build.is64:
+        # 32-bit Wine's thread start passes over nested faults in its handler, so the filter is
+        # never entered a second time and the process ends with the second fault's code;
+        # Windows enters the filter again. Strict: a Wine that re-enters it shows here.
+        request.applymarker(pytest.mark.xfail(
+            strict=True, reason="32-bit Wine does not enter the top-level filter for a nested fault"))
     folder = place_probe(wine)
     outcome, took = run_probe(wine, folder, "filter-fault")
     assert outcome.exit_code == CXX, hex(outcome.exit_code)
