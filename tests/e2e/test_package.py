@@ -33,7 +33,8 @@ def check_archive(path, result_line=DRIVER_OK):
 
 
 def work_directories(session):
-    return set(session.prefix.glob("drive_c/users/*/Temp/qorfwdiag*"))
+    """Work folders lie in the Windows folder's Temp, whatever TMP and TEMP say."""
+    return set(session.prefix.glob("drive_c/windows/temp/qorfwdiag*"))
 
 
 def test_run_to_file_on_the_suite_prefix(suite, tmp_path):

@@ -313,16 +313,27 @@ TEST(WorkDirectory, NamesAndTheTemporaryFolderOrder) {
     EXPECT_EQ(folder, profile.Path());
 
     test::SetEnvironment(L"TEMP", dir.Path());  // before the profile
-    std::wstring work;
-    ASSERT_EQ(NameWorkDirectory(work), 0);
-    EXPECT_EQ(work.rfind(JoinPath(dir.Path(), L"qorfwdiag"), 0), 0u) << work.size();
+    std::vector<std::wstring> bases;
+    ASSERT_EQ(WorkDirectoryBases(bases), 0);
+    EXPECT_EQ(bases.back(), dir.Path());  // after the Windows folder's Temp, where there is one
     std::wstring package;  // its place in the work directory is checked end to end
     EXPECT_EQ(NamePackage(L"", package), rc::EmptyPath);
 
+    // A folder of the drawn name made first: another name; a missing base: the next one.
+    ASSERT_EQ(fs::MakeDirectory(JoinPath(dir.Path(), L"qorfwdiag7")), 0);
+    std::uint32_t draws[] = {7, 7, 8};
+    std::size_t next = 0;
+    const NameDraw draw = [&] { return draws[next++ % 3]; };
+    std::wstring work = L"untouched";
     fs::File held, second;
-    ASSERT_EQ(CreateWorkDirectory(work, held), 0);
+    ASSERT_EQ(CreateWorkDirectory({JoinPath(dir.Path(), L"missing"), dir.Path()}, draw, work, held), 0);
+    EXPECT_EQ(work, JoinPath(dir.Path(), L"qorfwdiag8"));
     EXPECT_TRUE(held.IsOpen());
-    EXPECT_NE(CreateWorkDirectory(work, second), 0);  // exists already
+    next = 0;
+    std::wstring other = L"untouched";
+    EXPECT_TRUE(Failed(CreateWorkDirectory({JoinPath(dir.Path(), L"missing")}, draw, other, second)));
+    EXPECT_EQ(other, L"untouched");
+    EXPECT_FALSE(second.IsOpen());
     test::WriteBytes(JoinPath(work, L"a.txt"), "a");  // a full tree's removal: end to end
     ASSERT_EQ(RemoveWorkDirectory(work, held), 0);
     EXPECT_FALSE(held.IsOpen());
