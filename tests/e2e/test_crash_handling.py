@@ -27,11 +27,9 @@ def place_probe(wine, tools=("qordumpx", "qorntdumpx"), parent="C:\\Program File
 
 def run_probe(wine, folder, mode, cwd=None, installed=True):
     """The probe run once; `installed`: its folder is the suite's installation directory."""
-    software = "HKLM\\SOFTWARE\\Wow6432Node" if wine.build.is64 else "HKLM\\SOFTWARE"
-    windows_path = "C:\\" + str(folder.relative_to(wine.prefix / "drive_c")).replace("/", "\\")
     started = time.monotonic()
     if installed:
-        with wine.registry_value(software + "\\Qor\\Qor2014", "QorDir", windows_path):
+        with wine.installation_directory(folder):
             outcome = wine.run_program(folder / "crash_probe.exe", mode, cwd=cwd)
     else:
         outcome = wine.run_program(folder / "crash_probe.exe", mode, cwd=cwd)
