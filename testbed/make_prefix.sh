@@ -79,7 +79,8 @@ mkdir -p "$(unix "$admin_common")" "$(unix "$admin_data")"
 
 program=$(unix "$program_dir")
 data=$(unix "$data_dir")
-mkdir -p "$program" "$data/log" "$data/cfg" "$data/dumps"
+# No dumps folder: the program makes its own.
+mkdir -p "$program" "$data/log" "$data/cfg"
 cp "$testbed_build/qorlogx.dll" "$testbed_build/qorclitx.dll" "$testbed_build/qorstuck.dll" "$program/"
 # The configuration and communication module stand-ins (the firewall's stoppability and
 # its state tree; "qorcommx-tree.txt" beside them changes the tree's answers).

@@ -27,6 +27,7 @@ inline constexpr ResultCode InvalidData = SuiteError(0x45);
 inline constexpr ResultCode NoMoreEntries = SuiteError(0x46);
 inline constexpr ResultCode BadLength = SuiteError(0x49);
 inline constexpr ResultCode NotFound = SuiteError(0x4C);
+inline constexpr ResultCode AlreadyExists = SuiteError(0x4F);
 inline constexpr ResultCode NotSupported = SuiteError(0x54);
 inline constexpr ResultCode InvalidFunction = SuiteError(0x56);
 // A malformed image or an address outside the file's data (warning severity, still a failure).

@@ -204,7 +204,6 @@ void InstallInvalidParameterHandler() noexcept {
 bool InstallCrashHandling() noexcept {
     g_settings = CrashSettings{};
     CurrentProcessId();
-    g_state.nativeLaunchPrepared = PrepareDumpToolLaunch(g_settings);
     InstallFilter();
     InstallWatcher();
     InstallInvalidParameterHandler();
@@ -216,6 +215,10 @@ bool InstallCrashHandling() noexcept {
 const bool g_installed = InstallCrashHandling();
 
 }  // namespace
+
+void PrepareCrashDumpTools() noexcept {
+    g_state.nativeLaunchPrepared = PrepareDumpToolLaunch(g_settings);
+}
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) noexcept {
     // Let GCC's runtime see its throw was not caught: it calls the terminate handler, which

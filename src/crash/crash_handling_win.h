@@ -29,4 +29,8 @@ struct CrashHandlingState {
 };
 const CrashHandlingState& InstalledCrashHandling() noexcept;
 
+// Finds the dump tools the handling starts, once the library and program search is
+// restricted: the check of their folder reads the registry and the folder's security.
+void PrepareCrashDumpTools() noexcept;
+
 }  // namespace qor

@@ -61,6 +61,8 @@ namespace {
 // Filled once by PrepareDumpToolLaunch and only read afterwards.
 struct PreparedLaunch {
     std::wstring application;  // the Win32 tool, by full path
+    std::wstring systemFolder;  // the tools' current folder
+    UNICODE_STRING systemFolderString{};
     std::wstring nativeImage;  // "\??\" and the native tool's full path
     UNICODE_STRING nativeImageString{};
     PRTL_USER_PROCESS_PARAMETERS nativeParameters = nullptr;
@@ -86,9 +88,13 @@ bool PrepareNativeParameters(PreparedLaunch& p) noexcept {
     command.Buffer = placeholder;
     command.MaximumLength = static_cast<USHORT>(sizeof(placeholder));
     command.Length = static_cast<USHORT>(sizeof(placeholder) - sizeof(wchar_t));
+    const std::size_t folderBytes = p.systemFolder.size() * sizeof(wchar_t);
+    p.systemFolderString.Buffer = p.systemFolder.data();
+    p.systemFolderString.Length = static_cast<USHORT>(folderBytes);
+    p.systemFolderString.MaximumLength = static_cast<USHORT>(folderBytes + sizeof(wchar_t));
     return NT_SUCCESS(RtlCreateProcessParameters(&p.nativeParameters, &p.nativeImageString,
-                                                 nullptr, nullptr, &command, nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr));
+                                                 nullptr, &p.systemFolderString, &command,
+                                                 nullptr, nullptr, nullptr, nullptr, nullptr));
 }
 
 void WaitForToolOrEvent(HANDLE process, HANDLE event) noexcept {
@@ -105,6 +111,10 @@ bool PrepareDumpToolLaunch(const CrashSettings& settings) noexcept {
         const bool ownPath = settings.toolPath && *settings.toolPath;
         const std::wstring folder = ownPath ? std::wstring() : StartupInstallation().TrustedOwnFolder();
         if (!ownPath && folder.empty()) return false;
+        wchar_t system[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        p.systemFolder.assign(system, length);
         p.application = ownPath ? settings.toolPath : JoinPath(folder, kDumpToolFile);
         p.nativeImage = L"\\??\\" + (ownPath ? std::wstring(settings.toolPath)
                                               : JoinPath(folder, kNativeDumpToolFile));
@@ -128,7 +138,8 @@ void LaunchDumpTool(const CrashDumpRequest& request, const CrashSettings& settin
     PROCESS_INFORMATION started{};
     // By full path: never a "qordumpx.exe" from the current directory or the search path.
     if (!CreateProcessW(p.application.c_str(), command, nullptr, nullptr, TRUE,
-                        BELOW_NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &started)) {
+                        BELOW_NORMAL_PRIORITY_CLASS, nullptr, p.systemFolder.c_str(), &startup,
+                        &started)) {
         return;
     }
     const KernelHandle process(started.hProcess);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/zip_directory_tree.h"
+#include "crash/crash_handling_win.h"
 #include "frontend/product_collectors_win.h"
 #include "diag/run/run_platform_win.h"
 #include "frontend/console_win.h"
@@ -48,6 +49,12 @@ qor::RunFactory MakeRunFactory(qor::Console& console, qor::LogSink& log) {
     };
 }
 
+qor::ResultCode StartPlatformAndCrashTools() {
+    const qor::ResultCode code = qor::StartPlatform();
+    qor::PrepareCrashDumpTools();
+    return code;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -63,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
                                                                     stoppable);
                                 },
                                 qor::RepairInfCacheOnThisComputer);
-    const int exitCode = qor::RunFrontEnd(args, console, actions, qor::StartPlatform);
+    const int exitCode = qor::RunFrontEnd(args, console, actions, StartPlatformAndCrashTools);
     if (qor::StepThreadAbandoned()) qor::EndProcessWithoutDetach(exitCode);
     return exitCode;
 }

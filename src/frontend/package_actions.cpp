@@ -36,6 +36,30 @@ ResultCode CopyOverWithoutFollowing(const std::wstring& from, const std::wstring
     return fs::CopyFileNew(from, to);
 }
 
+std::wstring WithoutTrailingSeparator(std::wstring folder) {
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return folder;
+}
+
+// The tool's own dumps folder: made for it when missing; an existing one only when it is a
+// real folder that nobody but the administrators can change (rc::LinkRefused otherwise).
+ResultCode OpenDumpsFolder(const std::wstring& folder, fs::File& held) {
+    const ResultCode made = fs::MakePrivateDirectory(folder, held);
+    if (made != rc::AlreadyExists) return made;
+    if (const ResultCode code = fs::OpenFolderNoFollow(folder, held); Failed(code)) return code;
+    if (fs::IsAdministratorsFolder(held)) return rc::Ok;
+    held.Close();
+    return rc::LinkRefused;
+}
+
+// Made next to the held folder: a plain file of the name is replaced, a link there is not
+// followed and stays.
+ResultCode CopyInto(const std::wstring& from, fs::File& folder, const std::wstring& name) {
+    const ResultCode removed = fs::RemoveFileIn(folder, name);
+    if (Failed(removed) && removed != rc::FileNotFound) return removed;
+    return fs::CopyFileNewIn(from, folder, name);
+}
+
 }  // namespace
 
 std::wstring PackageCopyName(const std::wstring& packagePath) {
@@ -75,22 +99,27 @@ void PackageActions::CreateDiagnosticsPackage(bool removeWorkDirectory) {
     }
 }
 
-// The suite's dumps folder, else the current directory; the folder is made when missing.
-// A current directory that cannot be read without an error code leaves `destination` empty.
+// The suite's dumps folder, else the current directory. A dumps folder that is not the tool's
+// own counts as none. A current directory that cannot be read without an error code leaves
+// `destination` empty.
 ResultCode PackageActions::CopyToDumpsFolder(const std::wstring& packagePath,
                                              std::wstring& destination) {
     const std::wstring name = PackageCopyName(packagePath);
     std::wstring folder;
-    if (installation_.LookupProductDirectory(product_dir::AllUsersData, folder, L"dumps\\",
-                                             ProductGeneration) != rc::Ok) {
+    fs::File held;
+    ResultCode opened = installation_.LookupProductDirectory(product_dir::AllUsersData, folder,
+                                                             L"dumps\\", ProductGeneration);
+    if (opened == rc::Ok) {
+        opened = OpenDumpsFolder(WithoutTrailingSeparator(folder), held);
+        if (Failed(opened) && opened != rc::LinkRefused) return opened;
+    }
+    if (opened != rc::Ok) {
         const ResultCode code = fs::CurrentDirectory(folder);
         if (Failed(code) || folder.empty()) return code;
-    }
-    if (!fs::IsDirectory(folder)) {
-        if (const ResultCode code = fs::MakeDirectory(folder); Failed(code)) return code;
+        if (const ResultCode open = fs::OpenFolderNoFollow(folder, held); Failed(open)) return open;
     }
     destination = JoinPath(folder, name);
-    return CopyOverWithoutFollowing(packagePath, destination);
+    return CopyInto(packagePath, held, name);
 }
 
 void PackageActions::SaveReportAndOpen() {

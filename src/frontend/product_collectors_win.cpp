@@ -16,6 +16,7 @@
 #include "diag/network/os_adapters_win.h"
 #include "diag/suite/scanner_engine_win.h"
 #include "diag/system/process_list_win.h"
+#include "platform/folder_table.h"
 #include "diag/system/system_information_win.h"
 #include "platform/os_version.h"
 #include "platform/process_launch.h"
@@ -71,7 +72,9 @@ Collector CaptureCollector(Dump dump) {
     return [dump](const RunContext& context, std::wstring&) {
         ProcessLauncher launcher(context.deadlineMs,
                                  context.holdChildOutput ? context.held : nullptr);
-        return dump(CaptureTarget{launcher, context.workDirectory}, context);
+        std::wstring system;
+        if (GetSpecialFolder(folder::NativeSystem, system) != rc::Ok) system.clear();
+        return dump(CaptureTarget{launcher, context.workDirectory, system}, context);
     };
 }
 

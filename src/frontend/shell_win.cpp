@@ -10,13 +10,16 @@ namespace qor {
 
 namespace {
 
-// Started and let go; whether it starts is not looked at.
+// Started in the system folder and let go; whether it starts is not looked at.
 void StartAndForget(const std::wstring& program, std::wstring& commandLine) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                       CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &process)) {
+                       CREATE_DEFAULT_ERROR_MODE, nullptr, system, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }

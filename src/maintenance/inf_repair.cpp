@@ -159,6 +159,25 @@ ResultCode CheckDriverInstallationFiles(InfRepairSystem& system, const OsVersion
     return rc::Ok;
 }
 
+// "%SystemRoot%" (any case) is the Windows folder the system gives, never the environment's.
+std::wstring WithSystemRoot(std::wstring text, const std::wstring& windows) {
+    static constexpr std::wstring_view kVariable = L"%systemroot%";
+    for (std::size_t at = 0; at + kVariable.size() <= text.size();) {
+        bool same = true;
+        for (std::size_t i = 0; i < kVariable.size() && same; ++i) {
+            const wchar_t c = text[at + i];
+            same = (c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c) == kVariable[i];
+        }
+        if (!same) {
+            ++at;
+            continue;
+        }
+        text.replace(at, kVariable.size(), windows);
+        at += windows.size();
+    }
+    return text;
+}
+
 ResultCode RemoveInfCaches(InfRepairSystem& system, RegistryReader& reader) {
     std::wstring windows;
     if (const ResultCode code = system.WindowsDirectory(windows); Failed(code)) return code;
@@ -169,7 +188,8 @@ ResultCode RemoveInfCaches(InfRepairSystem& system, RegistryReader& reader) {
         Failed(code)) {
         return code;
     }
-    if (const ResultCode code = system.ExpandEnvironment(devicePath, expanded); Failed(code)) {
+    if (const ResultCode code = system.ExpandEnvironment(WithSystemRoot(devicePath, windows), expanded);
+        Failed(code)) {
         return code;
     }
     std::vector<std::wstring> directories = SplitDirectories(expanded);

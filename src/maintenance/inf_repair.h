@@ -52,7 +52,11 @@ struct InfRepairDependencies {
                                                       const OsVersionRecord& os,
                                                       const std::wstring& directory);
 
-// Deletes "INFCACHE.1" in each directory of "DevicePath", or in the Windows "inf" folder
+// `text` with every "%SystemRoot%" (any case) replaced by `windows`.
+std::wstring WithSystemRoot(std::wstring text, const std::wstring& windows);
+
+// Deletes "INFCACHE.1" in each directory of "DevicePath" ("%SystemRoot%" being the Windows
+// folder the system gives), or in the Windows "inf" folder
 // when it names none; missing files and directories are skipped.
 [[nodiscard]] ResultCode RemoveInfCaches(InfRepairSystem& system, RegistryReader& reader);
 

@@ -12,7 +12,6 @@
 #include "maintenance/driver_registry_win.h"
 #include "maintenance/inf_repair.h"
 #include "maintenance/ndis_process_win.h"
-#include "platform/folder_table.h"
 #include "platform/fs.h"
 #include "platform/win/library_load_win.h"
 #include "platform/win/proc_address_win.h"
@@ -73,7 +72,12 @@ public:
     }
 
     ResultCode WindowsDirectory(std::wstring& out) override {
-        return GetSpecialFolder(folder::Windows, out);
+        wchar_t windows[MAX_PATH + 1] = {};
+        const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+        if (length == 0) return ResultFromWin32(GetLastError());
+        if (length > MAX_PATH) return rc::PathNotFound;
+        out.assign(windows, length);
+        return rc::Ok;
     }
 
     ResultCode ExpandEnvironment(const std::wstring& text, std::wstring& out) override {

@@ -14,16 +14,17 @@ struct ShellFolder {
     std::uint32_t id;
     const wchar_t* value;
     const wchar_t* variable;  // fallback, may be null
+    bool machineWide = false;  // read from the machine's hive alone: the user's may not steer it
 };
 
 // In the order they are filled.
 constexpr ShellFolder kShellFolderOrder[] = {
-    {folder::CommonStartup, L"Common Startup", nullptr},
+    {folder::CommonStartup, L"Common Startup", nullptr, true},
     {folder::Startup, L"Startup", nullptr},
-    {folder::CommonDocuments, L"Common Documents", nullptr},
+    {folder::CommonDocuments, L"Common Documents", nullptr, true},
     {folder::Personal, L"Personal", nullptr},
     {folder::Desktop, L"Desktop", nullptr},
-    {folder::CommonAppData, L"Common AppData", L"ALLUSERSPROFILE"},
+    {folder::CommonAppData, L"Common AppData", L"ALLUSERSPROFILE", true},
     {folder::AppData, L"AppData", L"APPDATA"},
     {folder::LocalAppData, L"Local AppData", L"LOCALAPPDATA"},
 };
@@ -125,7 +126,8 @@ void SpecialFolderTable::FillShellFolders(bool lockHeld) {
             profileKnown = true;
         }
         std::wstring path;
-        if (ReadShellFolder(shell.value, path, profile) != rc::Ok && shell.variable &&
+        if (ReadShellFolder(shell.value, path, profile, shell.machineWide) != rc::Ok &&
+            shell.variable &&
             sources_->ReadEnvironmentPath(shell.variable, path) != rc::Ok) {
             path.clear();
         }
@@ -201,11 +203,13 @@ std::wstring SpecialFolderTable::ProfileDirectory() {
     return path;
 }
 
-// The user's hive first, then the machine's; in each "User Shell Folders" before
-// "Shell Folders". An empty result counts as not found.
+// The user's hive first (not for a machine-wide folder), then the machine's; in each "User
+// Shell Folders" before "Shell Folders". An empty result counts as not found.
 ResultCode SpecialFolderTable::ReadShellFolder(const wchar_t* valueName, std::wstring& out,
-                                               const std::wstring& profileDirectory) {
+                                               const std::wstring& profileDirectory,
+                                               bool machineWide) {
     for (const RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
+        if (machineWide && root == RegistryRoot::CurrentUser) continue;
         for (const wchar_t* key : {kUserShellFoldersKey, kShellFoldersKey}) {
             std::wstring path;
             if (sources_->Registry().ReadString(root, key, valueName, RegistryView::Default,

@@ -75,7 +75,8 @@ private:
     void FillDrives();
     std::wstring ProfileDirectory();
     [[nodiscard]] ResultCode ReadShellFolder(const wchar_t* valueName, std::wstring& out,
-                                             const std::wstring& profileDirectory);
+                                             const std::wstring& profileDirectory,
+                                             bool machineWide);
 
     std::array<std::wstring, folder::Count> entries_;
     FolderSources* sources_ = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "platform/dir_enum.h"
@@ -55,6 +56,7 @@ public:
 
     // Platform handle: a HANDLE on Windows, a descriptor on POSIX.
     explicit File(std::intptr_t handle) noexcept : handle_(handle) {}
+    std::intptr_t Native() const noexcept { return handle_; }
 
 private:
     static constexpr std::intptr_t kNone = -1;
@@ -75,6 +77,40 @@ private:
 // As OpenForReading, but only a plain file: a link (reparse point, or a file with more than
 // one name) or a directory gives rc::LinkRefused, and nothing is opened.
 [[nodiscard]] ResultCode OpenUnlinkedForReading(const std::wstring& path, File& out) noexcept;
+
+// A directory that is no link, held for making files in it by name: nobody can delete or
+// rename it while `held` is open. A link gives rc::LinkRefused.
+[[nodiscard]] ResultCode OpenFolderNoFollow(const std::wstring& path, File& held) noexcept;
+// True when the held folder is owned by the administrators (or the system) and nobody else
+// may change what is in it.
+bool IsAdministratorsFolder(File& folder) noexcept;
+// A new file `name` in the held folder, for writing: an existing object of that name, a link
+// too, gives rc::AlreadyExists.
+[[nodiscard]] ResultCode CreateNewIn(File& folder, const std::wstring& name, File& out) noexcept;
+// The plain file `name` in the held folder, removed; a link or a directory there gives
+// rc::LinkRefused and is left alone, as is what it points to.
+[[nodiscard]] ResultCode RemoveFileIn(File& folder, const std::wstring& name) noexcept;
+// `from` copied to a new file `name` in the held folder (see CreateNewIn).
+[[nodiscard]] ResultCode CopyFileNewIn(const std::wstring& from, File& folder,
+                                       const std::wstring& name) noexcept;
+
+// The folder `below` ("a\\b", or empty for `root` itself) inside `root`, opened level by
+// level: `root` as its path names it, each level below it only when it is a real folder, so
+// that a link at any level gives rc::LinkRefused.
+[[nodiscard]] ResultCode OpenFolderBelow(const std::wstring& root, const std::wstring& below,
+                                         File& held) noexcept;
+// `root` as its path names it, for OpenFolderBelow.
+[[nodiscard]] ResultCode OpenFolder(const std::wstring& root, File& held) noexcept;
+// The real folder `name` of the held folder; a link gives rc::LinkRefused.
+[[nodiscard]] ResultCode OpenSubfolderIn(File& folder, const std::wstring& name,
+                                         File& held) noexcept;
+// The names of the plain files of the held folder that match `mask` (no folders, no links),
+// in the file system's order.
+[[nodiscard]] ResultCode ListFilesIn(File& folder, const std::wstring& mask,
+                                     std::vector<std::wstring>& names) noexcept;
+// The plain file `name` of the held folder, for reading: a link, a file with a second name or
+// a folder gives rc::LinkRefused.
+[[nodiscard]] ResultCode OpenFileIn(File& folder, const std::wstring& name, File& out) noexcept;
 
 // Attributes of a file or directory: rc::FileNotFound or rc::PathNotFound when missing.
 [[nodiscard]] ResultCode QueryAttributes(const std::wstring& path,

@@ -98,8 +98,10 @@ std::wstring ProductInstallation::TrustedOwnFolder() {
         rc::Ok) {
         install = IsAbsolutePath(install) ? sources_.FullPath(install) : std::wstring();
     }
-    return IsTrustedProgramFolder(folder, install, sources_.ProgramFilesFolders()) ? folder
-                                                                                 : std::wstring();
+    const bool trusted = IsInstallationDirectory(folder, install) ||
+                         (IsUnderProgramFiles(folder, sources_.ProgramFilesFolders()) &&
+                          sources_.OnlyAdministratorsMayChange(folder));
+    return trusted ? folder : std::wstring();
 }
 
 }  // namespace qor

@@ -38,6 +38,9 @@ public:
     virtual std::vector<std::wstring> ProgramFilesFolders() = 0;
     // `path` made full ("." and ".." resolved); empty when it cannot be.
     virtual std::wstring FullPath(const std::wstring& path) = 0;
+    // True when `folder` is a real folder (no link) that only SYSTEM, the administrators and
+    // TrustedInstaller may change.
+    virtual bool OnlyAdministratorsMayChange(const std::wstring& folder) = 0;
 };
 
 class ProductInstallation {
@@ -54,7 +57,7 @@ public:
     // The suite's log folder, or ".\" when there is none.
     void GetLogDirectory(std::wstring& out);
     // The program's own folder, made full, when code may be taken from it (see
-    // IsTrustedProgramFolder); otherwise empty.
+    // trusted_folder.h); otherwise empty.
     std::wstring TrustedOwnFolder();
 
     InstallationSources& Sources() { return sources_; }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/fs.h"
 #include "platform/os_version.h"
 #include "platform/folder_table.h"
 #include "platform/win/module_path_win.h"
@@ -50,6 +51,10 @@ public:
             }
         }
         return folders;
+    }
+    bool OnlyAdministratorsMayChange(const std::wstring& folder) override {
+        fs::File held;
+        return fs::OpenFolderNoFollow(folder, held) == rc::Ok && fs::IsAdministratorsFolder(held);
     }
     std::wstring FullPath(const std::wstring& path) override {
         std::wstring full;

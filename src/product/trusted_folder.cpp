@@ -59,13 +59,13 @@ bool IsSameOrUnderFolder(std::wstring_view path, std::wstring_view root) {
     return true;
 }
 
-bool IsTrustedProgramFolder(std::wstring_view folder, std::wstring_view installDirectory,
-                            std::span<const std::wstring> programFilesFolders) {
-    const auto folderParts = Components(folder);
-    if (!installDirectory.empty() && IsSameOrUnderFolder(folder, installDirectory) &&
-        folderParts.size() == Components(installDirectory).size()) {
-        return true;
-    }
+bool IsInstallationDirectory(std::wstring_view folder, std::wstring_view installDirectory) {
+    return !installDirectory.empty() && IsSameOrUnderFolder(folder, installDirectory) &&
+           Components(folder).size() == Components(installDirectory).size();
+}
+
+bool IsUnderProgramFiles(std::wstring_view folder,
+                         std::span<const std::wstring> programFilesFolders) {
     for (const std::wstring& root : programFilesFolders) {
         if (IsSameOrUnderFolder(folder, root)) return true;
     }

@@ -11,10 +11,12 @@ namespace qor {
 // components only ("C:\Program Files Evil" is not under "C:\Program Files").
 bool IsSameOrUnderFolder(std::wstring_view path, std::wstring_view root);
 
-// The program's folder is trusted only when it is the suite's installation directory or lies
-// under one of the system's program-files folders, which only administrators can write.
-// Every path is full; an empty or relative one matches nothing.
-bool IsTrustedProgramFolder(std::wstring_view folder, std::wstring_view installDirectory,
-                            std::span<const std::wstring> programFilesFolders);
+// The program's folder is trusted when it is the suite's installation directory, or when it
+// lies under one of the system's program-files folders and only administrators may change it
+// (which its security descriptor tells). Every path is full; an empty or relative one matches
+// nothing.
+bool IsInstallationDirectory(std::wstring_view folder, std::wstring_view installDirectory);
+bool IsUnderProgramFiles(std::wstring_view folder,
+                         std::span<const std::wstring> programFilesFolders);
 
 }  // namespace qor

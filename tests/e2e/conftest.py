@@ -156,6 +156,20 @@ class Wine:
         finally:
             self.wine("reg", "delete", key, "/v", name, "/f")
 
+    @contextlib.contextmanager
+    def installation_directory(self, folder: pathlib.Path):
+        """`folder` recorded as the suite's installation directory inside the block, the one
+        folder whose code the program trusts under Wine (which reports every folder as its
+        user's); the key is gone afterwards."""
+        key = ("HKLM\\SOFTWARE\\Wow6432Node" if self.build.is64 else "HKLM\\SOFTWARE") + "\\Qor"
+        windows = "C:\\" + str(folder.relative_to(self.prefix / "drive_c")).replace("/", "\\")
+        done = self.wine("reg", "add", key + "\\Qor2014", "/v", "QorDir", "/d", windows, "/f")
+        assert done.returncode == 0, done.stdout
+        try:
+            yield
+        finally:
+            self.wine("reg", "delete", key, "/f")
+
     def windows_version(self, version: str):
         """Wine reports `version` inside the block."""
         return self.registry_value("HKCU\\Software\\Wine", "Version", version)

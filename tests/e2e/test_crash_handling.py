@@ -1,6 +1,7 @@
 """Crash handling: a probe that links it and fails on purpose starts the dump-tool stand-ins
 beside it, which record their command line and the exception code they read through it, when
-it lies where only administrators can write (under the program-files folder)."""
+it lies in the suite's installation directory (Wine reports every folder as its user's, so a
+folder under the program-files folder is never trusted here)."""
 import re
 import shutil
 import time
@@ -24,9 +25,14 @@ def place_probe(wine, tools=("qordumpx", "qorntdumpx"), parent="C:\\Program File
     return folder
 
 
-def run_probe(wine, folder, mode, cwd=None):
+def run_probe(wine, folder, mode, cwd=None, installed=True):
+    """The probe run once; `installed`: its folder is the suite's installation directory."""
     started = time.monotonic()
-    outcome = wine.run_program(folder / "crash_probe.exe", mode, cwd=cwd)
+    if installed:
+        with wine.installation_directory(folder):
+            outcome = wine.run_program(folder / "crash_probe.exe", mode, cwd=cwd)
+    else:
+        outcome = wine.run_program(folder / "crash_probe.exe", mode, cwd=cwd)
     return outcome, time.monotonic() - started
 
 
@@ -102,9 +108,9 @@ def test_without_dump_tool_the_process_ends_at_once_and_no_planted_tool_runs(win
 
 
 @pytest.mark.parametrize("mode,exit_code", [("thread-av", AV), ("heap", HEAP)])
-def test_outside_the_program_files_no_tool_beside_the_probe_starts(wine, mode, exit_code):
+def test_outside_the_installation_no_tool_beside_the_probe_starts(wine, mode, exit_code):
     folder = place_probe(wine, parent="C:\\Users\\Public\\Downloads")
-    outcome, took = run_probe(wine, folder, mode)
+    outcome, took = run_probe(wine, folder, mode, installed=False)
     assert outcome.exit_code == exit_code
     assert took < QUICK_S
     assert not list(folder.glob("*.log"))

@@ -12,13 +12,14 @@ RECORD = re.compile(
 
 @pytest.fixture
 def program(wine):
-    """The program with the testbed's logging module beside it, which it then attaches: it
-    lies under the program-files folder, where only administrators can write."""
+    """The program with the testbed's logging module beside it, which it then attaches: its
+    folder is the suite's installation directory."""
     folder = wine.drive_c("C:\\Program Files\\netareas")
     folder.mkdir()
     shutil.copy(wine.build.exe, folder)
     shutil.copy(wine.build.testbed / "qorlogx.dll", folder)
-    yield folder / wine.build.exe.name
+    with wine.installation_directory(folder):
+        yield folder / wine.build.exe.name
     shutil.rmtree(folder)
 
 

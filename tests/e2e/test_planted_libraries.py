@@ -33,10 +33,10 @@ def test_run_and_menus_load_nothing_planted(request, build, installed, tmp_path)
     assert not (program.parent / RECORD).exists(), (program.parent / RECORD).read_text()
 
 
-def test_under_the_program_files_folder_the_own_folder_is_trusted(wine):
-    """Without the suite the logging module beside the program loads only from there."""
+def test_a_program_files_folder_its_user_may_change_is_not_trusted(wine):
+    """Wine reports every folder as owned and writable by its user, as a vendor folder opened
+    to users would be: the logging module beside the program is not loaded."""
     program = planted_copy(wine, "C:\\Program Files\\QorTool", names=("qorlogx",))
     out = wine.run_program(program, stdin=b"q", cwd=program.parent)
     assert out.exit_code == 0
-    (line,) = (program.parent / RECORD).read_text().splitlines()
-    assert line.lower().endswith("\\qortool\\" + program.parent.name + "\\qorlogx.dll")
+    assert not (program.parent / RECORD).exists(), (program.parent / RECORD).read_text()

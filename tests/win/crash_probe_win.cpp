@@ -21,6 +21,7 @@
 #include "crash/crash_command.h"
 #include "crash/crash_handling_win.h"
 #include "crash/hw_exception.h"
+#include "platform/process_launch.h"
 
 namespace {
 
@@ -126,6 +127,8 @@ LONG NTAPI SurviveHeapCorruption(EXCEPTION_POINTERS* pointers) {
 
 int wmain(int argc, wchar_t** argv) {
     const wchar_t* mode = argc > 1 ? argv[1] : L"";
+    qor::HardenSearchPaths();
+    qor::PrepareCrashDumpTools();
     if (!std::wcscmp(mode, L"thread-av")) ThreadAccessViolation();
     if (!std::wcscmp(mode, L"throw")) throw qor::QorException(qor::rc::NotSupported);
     if (!std::wcscmp(mode, L"throw-hw")) ThrowTypedAccessViolation();

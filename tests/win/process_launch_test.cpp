@@ -13,6 +13,7 @@
 
 #include "common/path_join.h"
 #include "platform/fs.h"
+#include "platform/win/process_start_win.h"
 #include "support/test_env.h"
 
 namespace qor {
@@ -198,7 +199,11 @@ TEST(ProcessSearch, IgnoresProgramsInTheCurrentDirectory) {
     const ResultCode genuine = CaptureCommandOutput(L"cmd.exe /c echo out PLANTED", out);
     const ResultCode planted = CaptureCommandOutput(L"qorplanted.exe out PLANTED", out);
     const ResultCode detached = LaunchDetached(L"qorplanted.exe out PLANTED");
+    KernelHandle process;  // a relative program is refused, found or not
+    const ResultCode relative = LaunchProgram(L"qorplanted.exe", L"qorplanted.exe out PLANTED", process);
     SetCurrentDirectoryW(previous);
+    EXPECT_EQ(relative, ResultFromWin32(ERROR_BAD_PATHNAME));
+    EXPECT_FALSE(process);
     EXPECT_EQ(genuine, 0);
     EXPECT_EQ(planted, rc::FileNotFound);
     EXPECT_EQ(detached, rc::FileNotFound);

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "common/path_join.h"
 #include "common/text_format.h"
 #include "diag/run/dump_file.h"
 
@@ -30,9 +31,15 @@ bool NeedsQuotes(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring NetstatCommandLine(const std::wstring& outputPath) {
-    const std::wstring target = NeedsQuotes(outputPath) ? L"\"" + outputPath + L"\"" : outputPath;
-    const std::wstring inner = FormatText(L"%ls >> %ls 2>NUL", L"netstat.exe -ano", target.c_str());
+std::wstring NetstatCommandLine(const std::wstring& systemFolder, const std::wstring& outputPath) {
+    const auto quoted = [](const std::wstring& path) {
+        return NeedsQuotes(path) ? L"\"" + path + L"\"" : path;
+    };
+    // By its full path: the interpreter would look for a bare name along PATH.
+    const std::wstring program = quoted(JoinPath(systemFolder, L"netstat.exe"));
+    const std::wstring target = quoted(outputPath);
+    const std::wstring inner =
+        FormatText(L"%ls -ano >> %ls 2>NUL", program.c_str(), target.c_str());
     if (inner.empty()) return {};
     // No AutoRun commands (/D) and no delayed expansion of "!" (/V:OFF), whatever the user's
     // registry says.
@@ -43,9 +50,13 @@ ResultCode DumpNetstat(const CaptureTarget& target) noexcept {
     std::wstring path, command;
     if (const ResultCode code = CaptureFilePath(target, L"netdump.txt", path); Failed(code)) return code;
     // The interpreter expands "%NAME%" even inside quotes, and the path comes from TMP.
-    if (path.find(L'%') != std::wstring::npos) return ResultFromWin32(kBadPathName);
+    if (path.find(L'%') != std::wstring::npos ||
+        target.systemFolder.find(L'%') != std::wstring::npos) {
+        return ResultFromWin32(kBadPathName);
+    }
+    if (target.systemFolder.empty()) return rc::PathNotFound;
     try {
-        command = NetstatCommandLine(path);
+        command = NetstatCommandLine(target.systemFolder, path);
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }

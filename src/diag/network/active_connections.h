@@ -22,6 +22,6 @@ using OpenConnectionTables = std::function<std::unique_ptr<ConnectionTableReader
 // The connection listing, appended to "netdump.txt" by the command interpreter, which runs
 // no AutoRun command; a work directory whose path holds "%" gives the bad-path-name code.
 [[nodiscard]] ResultCode DumpNetstat(const CaptureTarget& target) noexcept;
-std::wstring NetstatCommandLine(const std::wstring& outputPath);
+std::wstring NetstatCommandLine(const std::wstring& systemFolder, const std::wstring& outputPath);
 
 }  // namespace qor

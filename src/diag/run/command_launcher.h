@@ -20,6 +20,7 @@ public:
 struct CaptureTarget {
     CommandLauncher& launcher;
     const std::wstring& workDirectory;
+    const std::wstring& systemFolder;  // where the system's programs are, by full path
 };
 
 // What a capture started `elapsedMs` into its step may take: it ends itself a margin before

@@ -71,21 +71,18 @@ Result DiagnosticsRun::Run(std::wstring& packagePath, std::uint32_t flags) {
     return Result(zipped);
 }
 
-// Names are drawn again while they name an existing directory. The run owns the
-// directory, and removes it later, only once it has created it.
+// The run owns the directory, and removes it later, only once it has created it.
 ResultCode DiagnosticsRun::PrepareWorkDirectory() {
-    std::wstring directory;
-    int draws = 0;
-    do {
-        if (++draws > kMaxNameDraws) return rc::AlreadyExists;
-        if (const ResultCode code = NameWorkDirectory(directory); code != rc::Ok) return code;
-    } while (fs::IsDirectory(directory));
-    std::wstring package;
-    if (const ResultCode code = NamePackage(directory, package); code != rc::Ok) return code;
+    std::vector<std::wstring> bases;
+    if (const ResultCode code = WorkDirectoryBases(bases); code != rc::Ok) return code;
     StartStep(L"Creating temporary directory...");
-    if (const ResultCode code = CreateWorkDirectory(directory, workHold_); Failed(code)) return code;
+    std::wstring directory;
+    if (const ResultCode code = CreateWorkDirectory(bases, DrawWorkNumber, directory, workHold_);
+        Failed(code)) {
+        return code;
+    }
     workDirectory_ = std::move(directory);
-    packagePath_ = std::move(package);
+    if (const ResultCode code = NamePackage(workDirectory_, packagePath_); code != rc::Ok) return code;
     Outcome(rc::Ok);
     return rc::Ok;
 }

@@ -24,10 +24,6 @@ namespace qor {
 
 enum RunFlags : std::uint32_t { FullSet = 1, Verbose = 2, ReportOnly = 4 };
 
-namespace rc {
-inline constexpr ResultCode AlreadyExists = SuiteError(0x4F);
-}
-
 using ZipTreeFn = std::function<ResultCode(const std::wstring& source,
                                            const std::wstring& archive, bool verbose)>;
 
@@ -51,7 +47,6 @@ struct RunDependencies {
 class DiagnosticsRun {
 public:
     // Work directory names drawn before giving up when every one already exists.
-    static constexpr int kMaxNameDraws = 1000;
     static constexpr int kDriverAttempts = 20;
 
     explicit DiagnosticsRun(RunDependencies dependencies);

@@ -39,13 +39,22 @@ std::wstring PackageName(const TimeFields& utc) {
                       unsigned{utc.minute});
 }
 
-ResultCode NameWorkDirectory(std::wstring& workDirectory) {
+ResultCode WorkDirectoryBases(std::vector<std::wstring>& out) {
+    std::vector<std::wstring> bases;
+    std::wstring system;
+    if (SystemTempFolder(system) == rc::Ok) bases.push_back(std::move(system));
     std::wstring temp;
-    if (const ResultCode code = GetTempFolder(temp); code != rc::Ok) return code;
-    TimeFields now;
-    if (const ResultCode code = Now(now); code != rc::Ok) return code;
-    workDirectory = CombinePath(temp, WorkDirectoryName(NextRandom() + now.millisecond));
+    const ResultCode code = GetTempFolder(temp);
+    if (code == rc::Ok) bases.push_back(std::move(temp));
+    if (bases.empty()) return code;
+    out = std::move(bases);
     return rc::Ok;
+}
+
+std::uint32_t DrawWorkNumber() noexcept {
+    TimeFields now;
+    const std::uint32_t millisecond = Now(now) == rc::Ok ? now.millisecond : 0;
+    return NextRandom() + millisecond;
 }
 
 ResultCode NamePackage(const std::wstring& workDirectory, std::wstring& packagePath) {
@@ -56,8 +65,21 @@ ResultCode NamePackage(const std::wstring& workDirectory, std::wstring& packageP
     return rc::Ok;
 }
 
-ResultCode CreateWorkDirectory(const std::wstring& workDirectory, fs::File& held) noexcept {
-    return fs::MakePrivateDirectory(workDirectory, held);
+ResultCode CreateWorkDirectory(const std::vector<std::wstring>& bases, const NameDraw& draw,
+                               std::wstring& workDirectory, fs::File& held) {
+    ResultCode code = rc::PathNotFound;
+    for (const std::wstring& base : bases) {
+        for (int draws = 0; draws < kMaxNameDraws; ++draws) {
+            std::wstring path = CombinePath(base, WorkDirectoryName(draw()));
+            code = fs::MakePrivateDirectory(path, held);
+            if (code == rc::Ok) {
+                workDirectory = std::move(path);
+                return rc::Ok;
+            }
+            if (code != rc::AlreadyExists) break;
+        }
+    }
+    return code;
 }
 
 ResultCode RemoveWorkDirectory(const std::wstring& workDirectory, fs::File& held) noexcept {

@@ -15,13 +15,13 @@ namespace {
 
 constexpr const wchar_t* kGeneration = L"2014";
 
-// TEMP, the users' folders and the shared RUVAruz logs may be written by any program of a
-// user; only the Windows folder is named protected.
-void CopyAll(const std::wstring& source, const std::wstring& target,
-             std::initializer_list<const wchar_t*> masks,
-             SourceFolder from = SourceFolder::UserWritable) {
+// TEMP, the users' folders, the all-users data folders and the shared RUVAruz logs may be
+// written by any program of a user: the levels below the folder the source is named by are
+// opened without following links. Only the Windows folder is protected.
+void CopyAll(const std::wstring& root, const std::wstring& below, const std::wstring& target,
+             std::initializer_list<const wchar_t*> masks) {
     for (const wchar_t* mask : masks) {
-        static_cast<void>(CopyMatchingFiles(source, target, mask, from));
+        static_cast<void>(CopyMatchingFilesBelow(root, below, target, mask));
     }
 }
 
@@ -48,12 +48,12 @@ ResultCode CopyProductFolders(GatheringSources& sources, FreshFolders& made,
     ProductFolderEnumerator folders(sources);
     ResultCode result = folders.Start(subPath, productFolder, kGeneration);
     if (Failed(result)) return result;
-    std::wstring folder;
-    for (; (result = folders.Current(folder)) == rc::Ok; folders.Advance()) {
-        const std::wstring target = JoinPath(logs, MangledFolderName(folder));
+    std::wstring root, below;
+    for (; (result = folders.Current(root, below)) == rc::Ok; folders.Advance()) {
+        const std::wstring target = JoinPath(logs, MangledFolderName(JoinPath(root, below)));
         result = made.Make(target);
         if (Failed(result)) break;
-        CopyAll(folder, target, masks);
+        CopyAll(root, below, target, masks);
     }
     folders.Release();
     return result == rc::EndOfEntries ? rc::Ok : result;
@@ -74,21 +74,21 @@ ResultCode LogFiles(GatheringSources& sources, const std::wstring& workDirectory
     std::wstring temp;
     result = sources.TempFolder(temp);
     if (Failed(result)) return result;
-    CopyAll(temp, logs, {L"ndisprot.log", L"*qor9inst*", L"*qor*.log"});
+    CopyAll(temp, L"", logs, {L"ndisprot.log", L"*qor9inst*", L"*qor*.log"});
 
     std::wstring windows;
     result = sources.WindowsFolder(windows);
     if (Failed(result)) return result;
     if (sources.IsVistaOrLater()) windows = JoinPath(windows, L"inf\\");
-    CopyAll(windows, logs, {L"setupapi.*"}, SourceFolder::Protected);
+    static_cast<void>(CopyMatchingFiles(windows, logs, L"setupapi.*"));
 
-    CopyAll(JoinPath(temp, L"RUVAruz\\Logs"), logs, {L"*.log"});
+    CopyAll(temp, L"RUVAruz\\Logs", logs, {L"*.log"});
 
+    // From the system's shell folder, never the environment.
     std::wstring allUsers;
-    result = sources.IsVistaOrLater() ? sources.EnvironmentPath(L"ALLUSERSPROFILE", allUsers)
-                                      : sources.CommonAppDataFolder(allUsers);
+    result = sources.CommonAppDataFolder(allUsers);
     if (Failed(result)) return result;
-    CopyAll(JoinPath(allUsers, L"RUVAruz\\Logs"), logs, {L"*.log"});
+    CopyAll(allUsers, L"RUVAruz\\Logs", logs, {L"*.log"});
     return rc::Ok;
 }
 
@@ -102,6 +102,16 @@ ResultCode CopyIntoNewFolder(const std::wstring& source, const std::wstring& tar
     return rc::Ok;
 }
 
+// The same from the folder `below` in `root`, opened level by level without following links.
+ResultCode CopyIntoNewFolderBelow(const std::wstring& root, const std::wstring& below,
+                                  const std::wstring& target, const wchar_t* mask) {
+    fs::File folder;
+    if (Failed(fs::OpenFolderBelow(root, below, folder))) return rc::Ok;
+    if (const ResultCode code = fs::MakeDirectory(target); Failed(code)) return code;
+    static_cast<void>(CopyMatchingFilesBelow(root, below, target, mask));
+    return rc::Ok;
+}
+
 }  // namespace
 
 ResultCode CollectConfigFiles(GatheringSources& sources,
@@ -110,7 +120,13 @@ ResultCode CollectConfigFiles(GatheringSources& sources,
         std::wstring source;
         const ResultCode result = sources.AllUsersDirectory(L"cfg", kGeneration, source);
         if (Failed(result)) return result;
-        return CopyIntoNewFolder(source, JoinPath(workDirectory, L"cfgs"), L"*.cfg");
+        // The all-users data folder may be one its users can write: "cfg" is not followed.
+        constexpr std::wstring_view kCfg = L"cfg";
+        if (source.size() <= kCfg.size() || source.compare(source.size() - 3, 3, kCfg) != 0) {
+            return rc::PathNotFound;
+        }
+        const std::wstring root = source.substr(0, source.size() - kCfg.size());
+        return CopyIntoNewFolderBelow(root, L"cfg", JoinPath(workDirectory, L"cfgs"), L"*.cfg");
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }

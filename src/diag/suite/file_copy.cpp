@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
@@ -30,10 +31,14 @@ ResultCode CopyContents(fs::File& from, fs::File& to) noexcept {
 
 }  // namespace
 
-ResultCode CopyUnlinkedFile(const std::wstring& source, const std::wstring& target) noexcept {
+namespace {
+
+// A checked file of the held folder as a new `target` with the source's times.
+ResultCode CopyFileFrom(fs::File& folder, const std::wstring& name,
+                        const std::wstring& target) noexcept {
     fs::File from, to;
     fs::FileInfo info;
-    ResultCode result = fs::OpenUnlinkedForReading(source, from);
+    ResultCode result = fs::OpenFileIn(folder, name, from);
     if (Succeeded(result)) result = from.Info(info);
     if (Succeeded(result)) result = fs::CreateExclusive(target, to);
     if (Succeeded(result)) result = CopyContents(from, to);
@@ -41,23 +46,45 @@ ResultCode CopyUnlinkedFile(const std::wstring& source, const std::wstring& targ
     return result;
 }
 
+}  // namespace
+
 ResultCode CopyMatchingFiles(const std::wstring& source, const std::wstring& target,
-                             const std::wstring& mask, SourceFolder from) noexcept {
+                             const std::wstring& mask) noexcept {
     if (source.empty() || target.empty() || !fs::IsDirectory(source)) return rc::ArgumentMissing;
     ResultCode result = EnsureDirectory(target);
     if (Failed(result)) return result;
-    const bool userWritable = from == SourceFolder::UserWritable;
     fs::DirectoryEnumerator files;
-    result = files.Open(source, mask,
-                        fs::kinds::Files | (userWritable ? fs::kinds::NotThroughLink : 0));
+    result = files.Open(source, mask, fs::kinds::Files);
     if (Failed(result)) return result;
     unsigned copied = 0;
     try {
         fs::DirectoryEntry entry;
         while (files.Next(entry) == rc::Ok) {
-            const std::wstring to = JoinPath(target, entry.name);
-            const ResultCode code = userWritable ? CopyUnlinkedFile(entry.fullPath, to)
-                                                 : fs::CopyFileOver(entry.fullPath, to);
+            if (Failed(fs::CopyFileOver(entry.fullPath, JoinPath(target, entry.name)))) break;
+            ++copied;
+        }
+    } catch (const std::bad_alloc&) {
+        return copied > 0 ? rc::Ok : rc::OutOfMemory;
+    }
+    return copied > 0 ? rc::Ok : rc::NoMoreEntries;
+}
+
+ResultCode CopyMatchingFilesBelow(const std::wstring& root, const std::wstring& below,
+                                  const std::wstring& target, const std::wstring& mask) noexcept {
+    if (root.empty() || target.empty()) return rc::ArgumentMissing;
+    fs::File folder;
+    ResultCode result = fs::OpenFolderBelow(root, below, folder);
+    if (result == rc::LinkRefused) return result;
+    if (Failed(result)) return rc::ArgumentMissing;
+    result = EnsureDirectory(target);
+    if (Failed(result)) return result;
+    unsigned copied = 0;
+    try {
+        std::vector<std::wstring> names;
+        result = fs::ListFilesIn(folder, mask, names);
+        if (Failed(result)) return result;
+        for (const std::wstring& name : names) {
+            const ResultCode code = CopyFileFrom(folder, name, JoinPath(target, name));
             if (code == rc::LinkRefused) continue;
             if (Failed(code)) break;
             ++copied;

@@ -8,7 +8,6 @@
 #include "platform/folder_table.h"
 #include "platform/fs.h"
 #include "platform/os_version.h"
-#include "platform/system_env.h"
 #include "platform/win/folder_sources_win.h"
 #include "platform/win/process_registry_win.h"
 
@@ -34,12 +33,6 @@ public:
         return GetSpecialFolder(folder::Windows, out);
     }
     bool IsVistaOrLater() override { return GetOsVersionRecord().IsVistaOrLater(); }
-    ResultCode EnvironmentPath(const std::wstring& name, std::wstring& out) override {
-        std::wstring value;
-        if (ReadEnvironmentPath(name, value) != rc::Ok || value.empty()) return rc::PathNotFound;
-        out = std::move(value);
-        return rc::Ok;
-    }
     ResultCode CommonAppDataFolder(std::wstring& out) override {
         wchar_t path[kShellPathChars] = {};
         if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_COMMON_APPDATA, TRUE)) {

@@ -15,8 +15,14 @@ ResultCode ProductFolderEnumerator::Start(std::wstring_view subPath,
     Release();
     try {
         std::wstring allUsers;
-        if (sources_.AllUsersDirectory(subPath, generation, allUsers) == rc::Ok) {
-            AddIfDirectory(std::move(allUsers));
+        if (sources_.AllUsersDirectory(subPath, generation, allUsers) == rc::Ok &&
+            allUsers.size() > subPath.size() &&
+            allUsers.compare(allUsers.size() - subPath.size(), subPath.size(), subPath) == 0) {
+            allUsers.resize(allUsers.size() - subPath.size());
+            while (allUsers.size() > 1 && (allUsers.back() == L'\\' || allUsers.back() == L'/')) {
+                allUsers.pop_back();
+            }
+            AddIfDirectory(std::move(allUsers), subPath);
         }
         const std::wstring tail = productFolder.empty()
                                       ? std::wstring(subPath)
@@ -36,7 +42,18 @@ ResultCode ProductFolderEnumerator::Start(std::wstring_view subPath,
 ResultCode ProductFolderEnumerator::Current(std::wstring& out) const noexcept {
     if (index_ >= folders_.size()) return rc::EndOfEntries;
     try {
-        out = folders_[index_];
+        out = JoinPath(folders_[index_].root, folders_[index_].below);
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    return rc::Ok;
+}
+
+ResultCode ProductFolderEnumerator::Current(std::wstring& root, std::wstring& below) const noexcept {
+    if (index_ >= folders_.size()) return rc::EndOfEntries;
+    try {
+        root = folders_[index_].root;
+        below = folders_[index_].below;
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }
@@ -48,8 +65,9 @@ void ProductFolderEnumerator::Release() noexcept {
     index_ = 0;
 }
 
-void ProductFolderEnumerator::AddIfDirectory(std::wstring folder) {
-    if (!folder.empty() && sources_.IsDirectory(folder)) folders_.push_back(std::move(folder));
+void ProductFolderEnumerator::AddIfDirectory(std::wstring root, std::wstring_view below) {
+    if (root.empty() || !sources_.IsDirectory(JoinPath(root, below))) return;
+    folders_.push_back(Candidate{std::move(root), std::wstring(below)});
 }
 
 void ProductFolderEnumerator::AddUserCandidates(const std::wstring& sid, std::wstring_view tail) {
@@ -65,7 +83,7 @@ void ProductFolderEnumerator::AddUserCandidates(const std::wstring& sid, std::ws
     for (const wchar_t* valueName : {L"Local AppData", L"AppData"}) {
         std::wstring folder;
         if (ReadUserShellFolder(sid, profile, valueName, folder) == rc::Ok) {
-            AddIfDirectory(JoinPath(folder, tail));
+            AddIfDirectory(std::move(folder), tail);
         }
     }
 }

@@ -25,9 +25,6 @@ public:
     [[nodiscard]] virtual ResultCode TempFolder(std::wstring& out) = 0;
     [[nodiscard]] virtual ResultCode WindowsFolder(std::wstring& out) = 0;
     virtual bool IsVistaOrLater() = 0;
-    // rc::PathNotFound when the variable is missing or empty.
-    [[nodiscard]] virtual ResultCode EnvironmentPath(const std::wstring& name,
-                                                     std::wstring& out) = 0;
     // The common application data folder, created when missing; rc::PathNotFound without.
     [[nodiscard]] virtual ResultCode CommonAppDataFolder(std::wstring& out) = 0;
 };
@@ -41,18 +38,25 @@ public:
     [[nodiscard]] ResultCode Start(std::wstring_view subPath, std::wstring_view productFolder,
                                    std::wstring_view generation) noexcept;
     [[nodiscard]] ResultCode Current(std::wstring& out) const noexcept;
+    // The current folder as the folder it lies in, which the user's programs may not change
+    // at will (the all-users data folder, a profile's shell folder), and the levels below it.
+    [[nodiscard]] ResultCode Current(std::wstring& root, std::wstring& below) const noexcept;
     void Advance() noexcept { ++index_; }
     void Release() noexcept;
 
 private:
-    void AddIfDirectory(std::wstring folder);
+    struct Candidate {
+        std::wstring root;
+        std::wstring below;
+    };
+    void AddIfDirectory(std::wstring root, std::wstring_view below);
     void AddUserCandidates(const std::wstring& sid, std::wstring_view tail);
     [[nodiscard]] ResultCode ReadUserShellFolder(const std::wstring& sid,
                                                  const std::wstring& profile,
                                                  const wchar_t* valueName, std::wstring& out);
 
     GatheringSources& sources_;
-    std::vector<std::wstring> folders_;
+    std::vector<Candidate> folders_;
     std::size_t index_ = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "diag/system/process_list_win.h"
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <memory>
 #include <new>
@@ -17,6 +16,23 @@ namespace {
 
 using QueryFullProcessImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 using GetProcessImageFileNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using ModuleNameFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+
+// The process functions of the system folder's psapi.dll, looked up at run time: a static
+// import would be answered by a copy beside the program before any code runs.
+struct Psapi {
+    EnumProcessesFn enumProcesses = nullptr;
+    EnumProcessModulesFn enumProcessModules = nullptr;
+    ModuleNameFn moduleFileName = nullptr;
+    ModuleNameFn moduleBaseName = nullptr;
+    GetProcessImageFileNameFn imageFileName = nullptr;  // optional: XP and later
+
+    bool Complete() const noexcept {
+        return enumProcesses && enumProcessModules && moduleFileName && moduleBaseName;
+    }
+};
 
 // Every query is told the buffer holds this many characters, a terminator beyond.
 constexpr DWORD kNameChars = MAX_PATH;
@@ -35,24 +51,23 @@ bool NameFrom(std::wstring& out, Call call) noexcept {
 class WinProcessImage final : public ProcessImage {
 public:
     WinProcessImage(KernelHandle process, HMODULE module, QueryFullProcessImageNameFn fullName,
-                    GetProcessImageFileNameFn imageName) noexcept
-        : process_(std::move(process)), module_(module), fullName_(fullName),
-          imageName_(imageName) {}
+                    const Psapi& psapi) noexcept
+        : process_(std::move(process)), module_(module), fullName_(fullName), psapi_(psapi) {}
 
     bool ModuleFileName(std::wstring& out) noexcept override {
         return NameFrom(out, [&](wchar_t* buffer) {
-            return GetModuleFileNameExW(process_.Get(), module_, buffer, kNameChars);
+            return psapi_.moduleFileName(process_.Get(), module_, buffer, kNameChars);
         });
     }
     bool ImageFileName(std::wstring& out) noexcept override {
-        if (!imageName_) return false;
+        if (!psapi_.imageFileName) return false;
         return NameFrom(out, [&](wchar_t* buffer) {
-            return imageName_(process_.Get(), buffer, kNameChars);
+            return psapi_.imageFileName(process_.Get(), buffer, kNameChars);
         });
     }
     bool ModuleBaseName(std::wstring& out) noexcept override {
         return NameFrom(out, [&](wchar_t* buffer) {
-            return GetModuleBaseNameW(process_.Get(), module_, buffer, kNameChars);
+            return psapi_.moduleBaseName(process_.Get(), module_, buffer, kNameChars);
         });
     }
     bool FullImageName(bool native, std::wstring& out) noexcept override {
@@ -70,7 +85,7 @@ private:
     KernelHandle process_;
     HMODULE module_;
     QueryFullProcessImageNameFn fullName_;
-    GetProcessImageFileNameFn imageName_;
+    Psapi psapi_;
 };
 
 // The optional functions are looked up once, for the whole list.
@@ -83,17 +98,24 @@ public:
             fullName_ = LookupExport<QueryFullProcessImageNameFn>(kernel32_.Get(),
                                                                   "QueryFullProcessImageNameW");
         }
+        library_.Reset(LoadSystemLibrary(L"psapi.dll"));
+        if (!library_) return;
+        psapi_.enumProcesses = LookupExport<EnumProcessesFn>(library_.Get(), "EnumProcesses");
+        psapi_.enumProcessModules =
+            LookupExport<EnumProcessModulesFn>(library_.Get(), "EnumProcessModules");
+        psapi_.moduleFileName = LookupExport<ModuleNameFn>(library_.Get(), "GetModuleFileNameExW");
+        psapi_.moduleBaseName = LookupExport<ModuleNameFn>(library_.Get(), "GetModuleBaseNameW");
         if (optional.imageFileName) {
-            psapi_.Reset(LoadSystemLibrary(L"psapi.dll"));
-            imageName_ =
-                LookupExport<GetProcessImageFileNameFn>(psapi_.Get(), "GetProcessImageFileNameW");
+            psapi_.imageFileName =
+                LookupExport<GetProcessImageFileNameFn>(library_.Get(), "GetProcessImageFileNameW");
         }
     }
 
     ResultCode Enumerate(std::span<std::uint32_t> ids, std::size_t& count) noexcept override {
         static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+        if (!psapi_.Complete()) return ResultFromWin32(ERROR_PROC_NOT_FOUND);
         DWORD bytes = 0;
-        if (!EnumProcesses(reinterpret_cast<DWORD*>(ids.data()),
+        if (!psapi_.enumProcesses(reinterpret_cast<DWORD*>(ids.data()),
                            static_cast<DWORD>(ids.size_bytes()), &bytes)) {
             return ResultFromWin32(GetLastError());
         }
@@ -106,18 +128,21 @@ public:
         if (!process) return nullptr;
         HMODULE first = nullptr;
         DWORD needed = 0;
-        if (!EnumProcessModules(process.Get(), &first, sizeof(first), &needed)) return nullptr;
+        if (!psapi_.Complete() ||
+            !psapi_.enumProcessModules(process.Get(), &first, sizeof(first), &needed)) {
+            return nullptr;
+        }
         return std::unique_ptr<ProcessImage>(
-            new (std::nothrow) WinProcessImage(std::move(process), first, fullName_, imageName_));
+            new (std::nothrow) WinProcessImage(std::move(process), first, fullName_, psapi_));
     }
 
-    bool HasImageFileName() const noexcept override { return imageName_ != nullptr; }
+    bool HasImageFileName() const noexcept override { return psapi_.imageFileName != nullptr; }
     bool HasFullImageName() const noexcept override { return fullName_ != nullptr; }
 
 private:
-    LibraryHandle kernel32_, psapi_;
+    LibraryHandle kernel32_, library_;
     QueryFullProcessImageNameFn fullName_ = nullptr;
-    GetProcessImageFileNameFn imageName_ = nullptr;
+    Psapi psapi_;
 };
 
 }  // namespace

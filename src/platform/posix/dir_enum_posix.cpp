@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "common/path_join.h"
 #include "platform/dir_enum.h"
@@ -167,6 +168,36 @@ ResultCode DirectoryEnumerator::Next(DirectoryEntry& out) noexcept {
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;
     }
+}
+
+ResultCode ListFilesIn(File& folder, const std::wstring& mask,
+                       std::vector<std::wstring>& names) noexcept {
+    const int fd = dup(static_cast<int>(folder.Native()));
+    if (fd < 0) return ResultFromErrno(errno);
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        close(fd);
+        return ResultFromErrno(error);
+    }
+    rewinddir(dir);
+    ResultCode result = rc::Ok;
+    try {
+        std::vector<std::wstring> found;
+        while (const dirent* entry = readdir(dir)) {
+            struct stat st {};
+            if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+                continue;
+            }
+            std::wstring name = FromNative(entry->d_name);
+            if (MatchesMask(name, mask)) found.push_back(std::move(name));
+        }
+        names = std::move(found);
+    } catch (const std::bad_alloc&) {
+        result = rc::OutOfMemory;
+    }
+    closedir(dir);
+    return result;
 }
 
 }  // namespace qor::fs

@@ -13,6 +13,8 @@ ResultCode ReadEnvironmentPath(const std::wstring& name, std::wstring& out) {
     return rc::Ok;
 }
 
+ResultCode SystemTempFolder(std::wstring&) { return rc::PathNotFound; }
+
 std::int64_t CurrentSystemTime() noexcept {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);

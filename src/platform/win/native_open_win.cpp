@@ -3,34 +3,16 @@
 #include <winternl.h>
 
 #include "platform/fs.h"
+#include "platform/win/nt_path_win.h"
 
 namespace qor::fs {
-namespace {
-
-// Frees the native path that the conversion allocated.
-class NativePath {
-public:
-    NativePath() noexcept = default;
-    NativePath(const NativePath&) = delete;
-    NativePath& operator=(const NativePath&) = delete;
-    ~NativePath() {
-        if (name_.Buffer != nullptr) RtlFreeUnicodeString(&name_);
-    }
-    UNICODE_STRING* Put() noexcept { return &name_; }
-
-private:
-    UNICODE_STRING name_{};
-};
-
-}  // namespace
-
 ResultCode OpenNativeForReading(const std::wstring& path, File& out) noexcept {
-    NativePath name;
-    if (!RtlDosPathNameToNtPathName_U(path.c_str(), name.Put(), nullptr, nullptr)) {
+    NtPath name;
+    if (!name.From(path)) {
         return ResultFromWin32(ERROR_BAD_PATHNAME);
     }
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, name.Put(), OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    InitializeObjectAttributes(&attributes, name.Get(), OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
     const NTSTATUS status =

@@ -29,7 +29,7 @@ ResultCode OpenNoFollow(const std::wstring& path, DWORD access, DWORD share,
 ResultCode OpenDirectoryNoFollow(const std::wstring& path, FileHandle& out) noexcept {
     BY_HANDLE_FILE_INFORMATION info;
     FileHandle handle;
-    const ResultCode code = OpenNoFollow(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+    const ResultCode code = OpenNoFollow(path, FILE_LIST_DIRECTORY | READ_CONTROL | SYNCHRONIZE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, info, handle);
     if (Failed(code)) return code;
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return ResultFromWin32(ERROR_DIRECTORY);

@@ -2,13 +2,14 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <winternl.h>
 
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "platform/fs.h"
-#include "platform/win/no_follow_win.h"
+#include "platform/win/nt_path_win.h"
 #include "platform/win/unique_handle_win.h"
 
 namespace qor::fs {
@@ -48,22 +49,31 @@ ResultCode PrivateDirectorySecurity(std::wstring& sddl) {
     return rc::Ok;
 }
 
-// Created with its descriptor in one call, then held; a link put in its place between the
-// two is refused.
+// Created with its descriptor in one call that fails when the name exists; the handle comes
+// from that call, so nothing can be put in its place before it is held.
 ResultCode MakePrivateDirectory(const std::wstring& path, File& held) noexcept {
     try {
         std::wstring sddl;
         if (const ResultCode code = PrivateDirectorySecurity(sddl); Failed(code)) return code;
-        SECURITY_ATTRIBUTES security{sizeof(security), nullptr, FALSE};
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                sddl.c_str(), SDDL_REVISION_1, &security.lpSecurityDescriptor, nullptr)) {
+        void* descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                  &descriptor, nullptr)) {
             return ResultFromWin32(GetLastError());
         }
-        const std::unique_ptr<void, LocalFreer> descriptor(security.lpSecurityDescriptor);
-        if (!CreateDirectoryW(path.c_str(), &security)) return ResultFromWin32(GetLastError());
-        FileHandle handle;
-        if (const ResultCode code = OpenDirectoryNoFollow(path, handle); Failed(code)) return code;
-        held = File(reinterpret_cast<std::intptr_t>(handle.Release()));
+        const std::unique_ptr<void, LocalFreer> owned(descriptor);
+        NtPath name;
+        if (!name.From(path)) return ResultFromWin32(ERROR_BAD_PATHNAME);
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes(&attributes, name.Get(), OBJ_CASE_INSENSITIVE, nullptr,
+                                   descriptor);
+        IO_STATUS_BLOCK io{};
+        HANDLE handle = nullptr;
+        const NTSTATUS status = NtCreateFile(
+            &handle, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+            &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+        if (status < 0) return ResultFromNtStatus(static_cast<std::uint32_t>(status));
+        held = File(reinterpret_cast<std::intptr_t>(handle));
         return rc::Ok;
     } catch (const std::bad_alloc&) {
         return rc::OutOfMemory;

@@ -35,6 +35,13 @@ struct Child {
                             out);
 }
 
+// "C:\..." or "\\server\...": a path no current folder or search path completes.
+bool IsFullProgramPath(const std::wstring& program) noexcept {
+    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    if (program.size() >= 3 && program[1] == L':' && separator(program[2])) return true;
+    return program.size() >= 3 && separator(program[0]) && separator(program[1]);
+}
+
 std::wstring_view FirstToken(std::wstring_view commandLine) noexcept {
     if (!commandLine.empty() && commandLine.front() == L'"') {
         const auto end = commandLine.find(L'"', 1);
@@ -330,6 +337,7 @@ ResultCode LaunchDetached(const std::wstring& commandLine) noexcept {
 ResultCode LaunchProgram(const std::wstring& program, const std::wstring& commandLine,
                          KernelHandle& process) noexcept {
     if (program.empty()) return rc::EmptyPath;
+    if (!IsFullProgramPath(program)) return ResultFromWin32(ERROR_BAD_PATHNAME);
     Child child;
     if (const ResultCode code = StartChild(commandLine, nullptr, child, &program); Failed(code)) {
         return code;

@@ -7,8 +7,9 @@
 
 namespace qor {
 
-// Starts exactly `program` (never searched for) with `commandLine`, hidden, in the system
-// directory, as the other launch helpers do; `process` receives the child's handle.
+// Starts exactly `program`, a full path (a relative one is refused), with `commandLine`,
+// hidden, in the system directory, as the other launch helpers do; `process` receives the
+// child's handle.
 [[nodiscard]] ResultCode LaunchProgram(const std::wstring& program, const std::wstring& commandLine,
                                        KernelHandle& process) noexcept;
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "common/path_join.h"
 #include "platform/system_env.h"
 
 namespace qor {
@@ -20,6 +21,15 @@ ResultCode ReadEnvironmentPath(const std::wstring& name, std::wstring& out) {
         }
         value.resize(length);
     }
+}
+
+ResultCode SystemTempFolder(std::wstring& out) {
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    if (length == 0) return ResultFromWin32(GetLastError());
+    if (length > MAX_PATH) return rc::PathNotFound;
+    out = JoinPath(windows, L"Temp");
+    return rc::Ok;
 }
 
 std::int64_t CurrentSystemTime() noexcept {

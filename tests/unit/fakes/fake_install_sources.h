@@ -23,6 +23,9 @@ public:
     std::vector<std::wstring> ProgramFilesFolders() override { return programFiles; }
     // Resolves nothing: the paths of these tests are full already.
     std::wstring FullPath(const std::wstring& path) override { return path; }
+    bool OnlyAdministratorsMayChange(const std::wstring& folder) override {
+        return userWritable.count(folder) == 0;
+    }
 
     // The suite as its 32-bit installer records it on a 64-bit system.
     void InstallSuite(const std::wstring& program = L"C:\\PF\\QOR",
@@ -35,6 +38,7 @@ public:
     bool system64 = true;
     int bitnessQueries = 0;
     std::set<std::wstring> directories;
+    std::set<std::wstring> userWritable;  // folders whose descriptor lets users change them
     std::wstring ownFolder = L"C:\\tool";
     std::vector<std::wstring> programFiles{L"C:\\Program Files", L"C:\\Program Files (x86)"};
 };

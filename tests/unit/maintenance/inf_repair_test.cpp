@@ -78,7 +78,10 @@ struct FakeRepairSystem final : InfRepairSystem {
     }
     ResultCode WindowsDirectory(std::wstring& out) override { out = L"C:\\WINDOWS"; return rc::Ok; }
     ResultCode ExpandEnvironment(const std::wstring& text, std::wstring& out) override {
-        out = text == L"%SystemRoot%\\inf" ? L"C:\\WINDOWS\\inf" : text;
+        out = text;
+        if (const auto at = out.find(L"%ProgramFiles%"); at != std::wstring::npos) {
+            out.replace(at, 14, L"C:\\PF");
+        }
         return rc::Ok;
     }
     ResultCode DeleteFile(const std::wstring& path, bool openReparsePoint) override {
@@ -177,6 +180,9 @@ TEST(InfRepair, CachesAreDeletedInEveryDevicePathDirectory) {
         {L"", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
         {L";;", {L"C:\\WINDOWS\\inf\\INFCACHE.1"}},
         {L";C:\\A;;C:\\B;", {L"C:\\A\\INFCACHE.1", L"C:\\B\\INFCACHE.1"}},
+        // The system's Windows folder, whatever the environment says; others still expand.
+        {L"%SYSTEMROOT%\\inf;%ProgramFiles%\\x",
+         {L"C:\\WINDOWS\\inf\\INFCACHE.1", L"C:\\PF\\x\\INFCACHE.1"}},
     };
     for (const Case& c : cases) {
         FakeRepairSystem fresh;  // "C:\A\INFCACHE.1" exists, the others do not

@@ -84,6 +84,32 @@ TEST(FileSystem, NoFollowOpensRefuseLinks) {
     EXPECT_FALSE(file.IsOpen());
 }
 
+// Files made and removed by name in a held folder: a link at the name, or as the folder
+// itself, is never followed, and what it points to stays as it was.
+TEST(FileSystem, AHeldFolderMakesAndRemovesByNameWithoutFollowing) {
+    test::ScratchDirectory dir;
+    ASSERT_EQ(fs::MakeDirectory(dir / L"outside"), 0);
+    test::WriteBytes(dir / L"outside\\keep.txt", "keep");
+    ASSERT_EQ(fs::MakeDirectory(dir / L"folder"), 0);
+    ASSERT_TRUE(test::PlantDirectoryLink(dir / L"link", dir / L"outside"));
+    fs::File held;
+    EXPECT_EQ(fs::OpenFolderNoFollow(dir / L"link", held), rc::LinkRefused);
+    ASSERT_EQ(fs::OpenFolderNoFollow(dir / L"folder\\", held), 0);
+    // Wine shows a Unix link to a file as that file: links to folders stand for both here.
+    ASSERT_TRUE(test::PlantDirectoryLink(dir / L"folder\\keep.txt", dir / L"outside"));
+    ASSERT_TRUE(test::PlantDirectoryLink(dir / L"folder\\sub", dir / L"outside"));
+    test::WriteBytes(dir / L"pkg", "package");
+    EXPECT_EQ(fs::CopyFileNewIn(dir / L"pkg", held, L"keep.txt"), rc::AlreadyExists);
+    EXPECT_EQ(fs::RemoveFileIn(held, L"keep.txt"), rc::LinkRefused);
+    EXPECT_EQ(fs::RemoveFileIn(held, L"sub"), rc::LinkRefused);
+    EXPECT_EQ(fs::RemoveFileIn(held, L"none"), rc::FileNotFound);
+    EXPECT_EQ(test::ReadBytes(dir / L"outside\\keep.txt"), "keep");
+    ASSERT_EQ(fs::CopyFileNewIn(dir / L"pkg", held, L"new.zip"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"folder\\new.zip"), "package");
+    ASSERT_EQ(fs::RemoveFileIn(held, L"new.zip"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / L"folder\\new.zip"), "<missing>");
+}
+
 fs::ContentWriter Writing(std::string bytes, ResultCode then = rc::Ok) {
     return [bytes = std::move(bytes), then](fs::File& file) {
         std::uint32_t written = 0;

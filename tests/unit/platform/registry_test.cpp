@@ -184,7 +184,11 @@ TEST_F(SpecialFolders, ShellFoldersUserHiveFirstWithProfileReplacement) {
     reg.Set(RegistryRoot::LocalMachine, kShell, L"Desktop", L"C:\\MachineDesktop");
     reg.Set(RegistryRoot::LocalMachine, kUserShell, L"Common AppData", L"%ALLUSERSPROFILE%");
     sources.environment[L"ALLUSERSPROFILE"] = L"C:\\ProgramData";
+    // A machine-wide folder never comes from the user's hive.
+    reg.Set(RegistryRoot::CurrentUser, kUserShell, L"Common AppData", L"C:\\Users\\tech\\mine");
+    reg.Set(RegistryRoot::CurrentUser, kShell, L"Common Startup", L"C:\\Users\\tech\\start");
     table.Init(sources);
+    EXPECT_EQ(Folder(folder::CommonStartup), kNotFound);
 
     EXPECT_EQ(Folder(folder::LocalAppData), L"E:\\Users\\tech\\Local");
     EXPECT_EQ(Folder(folder::Personal), L"C:\\Docs");

@@ -128,9 +128,11 @@ TEST(AttachLoggingModule, FoldersAndEachFailureEndingTheAttachment) {
     }
 }
 
-// Whole components, letters without case; the installation directory itself, not below it.
+// Whole components, letters without case; the installation directory itself, not below it;
+// under program files only a folder that users cannot change.
 TEST(TrustedOwnFolder, InstallationDirectoryOrUnderProgramFiles) {
     const struct { std::wstring own; bool suite; std::wstring trusted; } cases[] = {
+        {L"C:\\Program Files\\Vendor", false, L""},  // a vendor folder users may write
         {L"C:\\PF\\QOR", true, L"C:\\PF\\QOR"},
         {L"c:/pf/qor/", true, L"c:/pf/qor/"},
         {L"C:\\PF\\QOR\\sub", true, L""},
@@ -150,6 +152,7 @@ TEST(TrustedOwnFolder, InstallationDirectoryOrUnderProgramFiles) {
         Lookup l;
         if (c.suite) l.sources.InstallSuite();
         l.sources.ownFolder = c.own;
+        l.sources.userWritable = {L"C:\\Program Files\\Vendor"};
         EXPECT_EQ(l.installation.TrustedOwnFolder(), c.trusted);
     }
 }

@@ -73,9 +73,6 @@ public:
     ResultCode TempFolder(std::wstring& out) override { return Give(temp, out); }
     ResultCode WindowsFolder(std::wstring& out) override { return Give(windows, out); }
     bool IsVistaOrLater() override { return vista; }
-    ResultCode EnvironmentPath(const std::wstring&, std::wstring& out) override {
-        return Give(allUsersProfile, out);
-    }
     ResultCode CommonAppDataFolder(std::wstring& out) override { return Give(commonAppData, out); }
 
     void AddProfile(const std::wstring& sid, const std::wstring& profile) {
@@ -90,7 +87,7 @@ public:
     }
 
     test::FakeRegistry registry;
-    std::wstring allUsers, temp, windows, allUsersProfile, commonAppData;
+    std::wstring allUsers, temp, windows, commonAppData;
     bool vista = true;
 
 private:
@@ -133,7 +130,6 @@ protected:
     void SetUp() override {
         sources.temp = MakeDirs(scratch.Path(), L"temp");
         sources.windows = MakeDirs(scratch.Path(), L"windows");
-        sources.allUsersProfile = MakeDirs(scratch.Path(), L"allusers");
         sources.commonAppData = MakeDirs(scratch.Path(), L"appdata");
         sources.allUsers = MakeDirs(scratch.Path(), L"data");
         work = MakeDirs(scratch.Path(), L"work");
@@ -205,22 +201,21 @@ TEST_F(GatheringTest, ReducedSetTakesOnlyTheSystemAndInstallerLogs) {
     Touch(MakeDirs(sources.allUsers, L"log"), {L"fw.log"});
     Touch(sources.temp, {L"ndisprot.log"});
     Touch(MakeDirs(sources.temp, L"RUVAruz\\Logs"), {L"tmp.log"});
-    Touch(MakeDirs(sources.allUsersProfile, L"RUVAruz\\Logs"), {L"vista.log"});
-    Touch(MakeDirs(sources.commonAppData, L"RUVAruz\\Logs"), {L"xp.log"});
+    Touch(MakeDirs(sources.commonAppData, L"RUVAruz\\Logs"), {L"shared.log"});
     Touch(sources.windows, {L"setupapi.log"});
     Touch(MakeDirs(sources.windows, L"inf"), {L"setupapi.dev.log", L"setupapi.app.log"});
 
     ASSERT_EQ(CollectLogFiles(sources, work, false), rc::Ok);
     const std::wstring logs = JoinPath(work, L"logs");
     EXPECT_EQ(List(logs, true), (Names{L"ndisprot.log", L"setupapi.app.log",
-                                       L"setupapi.dev.log", L"tmp.log", L"vista.log"}));
+                                       L"setupapi.dev.log", L"shared.log", L"tmp.log"}));
 
-    // Before Vista: the setup log of the Windows folder and the common application data.
+    // Before Vista: the setup log of the Windows folder.
     sources.vista = false;
     const std::wstring xpWork = MakeDirs(scratch.Path(), L"xpwork");
     ASSERT_EQ(CollectLogFiles(sources, xpWork, false), rc::Ok);
     EXPECT_EQ(List(JoinPath(xpWork, L"logs"), true),
-              (Names{L"ndisprot.log", L"setupapi.log", L"tmp.log", L"xp.log"}));
+              (Names{L"ndisprot.log", L"setupapi.log", L"shared.log", L"tmp.log"}));
 }
 
 TEST_F(GatheringTest, AMissingPathEndsTheLogsEarlyAfterTheEarlierCopies) {
@@ -248,16 +243,23 @@ TEST_F(GatheringTest, LinksAreNeitherWrittenThroughNorGathered) {
     Touch(MakeDirs(sources.allUsers, L"cfg"), {L"fwlog.cfg"});
     EXPECT_TRUE(Failed(CollectConfigFiles(sources, work)));
 
+    // A link at the last level or one above it, and a second name of a file.
     const std::wstring secret = Touch(MakeDirs(scratch.Path(), L"secret"), {L"admin.log"});
-    const std::wstring shared = Touch(MakeDirs(sources.allUsersProfile, L"RUVAruz\\Logs"),
+    Touch(MakeDirs(secret, L"Logs"), {L"deep.log"});
+    const std::wstring shared = Touch(MakeDirs(sources.commonAppData, L"RUVAruz\\Logs"),
                                       {L"own.log"});
     ASSERT_TRUE(test::PlantHardLink(JoinPath(shared, L"second.log"), JoinPath(secret, L"admin.log")));
     ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(shared, L"folder.log"), secret));
-    MakeDirs(sources.temp, L"RUVAruz");
-    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(sources.temp, L"RUVAruz\\Logs"), secret));
+    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(sources.temp, L"RUVAruz"), secret));
     const std::wstring fresh = MakeDirs(scratch.Path(), L"work2");
     ASSERT_EQ(CollectLogFiles(sources, fresh, false), rc::Ok);
     EXPECT_EQ(List(JoinPath(fresh, L"logs"), true), (Names{L"ndisprot.log", L"own.log"}));
+    ASSERT_TRUE(test::PlantDirectoryLink(JoinPath(sources.allUsers, L"cfg2"), secret));
+    EXPECT_EQ(CopyMatchingFilesBelow(sources.allUsers, L"cfg2", fresh, L"*.log"), rc::LinkRefused);
+    EXPECT_EQ(CopyMatchingFilesBelow(scratch.Path(), L"secret\\Logs", JoinPath(fresh, L"deep"),
+                                     L"*.log"),
+              rc::Ok);  // no link on the way
+    EXPECT_EQ(List(JoinPath(fresh, L"deep")), Names{L"deep.log"});
 }
 
 TEST_F(GatheringTest, ConfigAndInfFilesGoToTheirFolders) {

@@ -12,6 +12,8 @@
 namespace qor {
 namespace {
 
+const std::wstring kSystem = L"C:\\S";
+
 // Records each start; the commands listed in `failing` fail.
 class RecordingLauncher final : public CommandLauncher {
 public:
@@ -37,7 +39,7 @@ using Lines = std::vector<std::wstring>;
 TEST(RegistryExports, FileNamesByViewAndQuotedPaths) {
     RecordingLauncher launcher;
     const std::wstring work = L"C:\\W x\\";
-    const CaptureTarget target{launcher, work};
+    const CaptureTarget target{launcher, work, kSystem};
     EXPECT_EQ(DumpRegistryLsp(target), 0);
     EXPECT_EQ(DumpRegistryUninstall(target, false), 0);
     EXPECT_EQ(DumpRegistryUninstall(target, true), 0);
@@ -64,7 +66,7 @@ TEST(RegistryExports, FileNamesByViewAndQuotedPaths) {
 TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
     RecordingLauncher launcher;
     const std::wstring work = L"C:\\W";
-    const CaptureTarget target{launcher, work};
+    const CaptureTarget target{launcher, work, kSystem};
     launcher.failing = {L"route.exe", L"netsh.exe interface ipv6 show route",
                         L"netsh.exe interface ipv6 show address"};
     EXPECT_EQ(DumpIpConfiguration(target), SuiteError(0x3F));
@@ -81,16 +83,16 @@ TEST(CommandCaptures, AllCapturesRunIntoOneFileAndTheFirstFailureCounts) {
                      L"capture: netsh.exe interface ipv6 show route => C:\\W\\iprdump.txt",
                      L"capture: arp.exe -a => C:\\W\\arpdump.txt",
                      L"capture: driverquery.exe /v => C:\\W\\drvdump.txt",
-                     L"detached: cmd.exe /D /V:OFF /U /C \"netstat.exe -ano >> C:\\W\\netdump.txt "
-                     L"2>NUL\""}));
+                     L"detached: cmd.exe /D /V:OFF /U /C \"C:\\S\\netstat.exe -ano >> "
+                     L"C:\\W\\netdump.txt 2>NUL\""}));
     // A path the interpreter would split or reinterpret is quoted inside the outer quotes.
-    EXPECT_EQ(NetstatCommandLine(L"C:\\Documents and Settings\\a&b\\netdump.txt"),
-              L"cmd.exe /D /V:OFF /U /C \"netstat.exe -ano >> \"C:\\Documents and Settings\\a&b\\"
-              L"netdump.txt\" 2>NUL\"");
+    EXPECT_EQ(NetstatCommandLine(L"C:\\Win dows\\System32", L"C:\\Documents and Settings\\a&b\\netdump.txt"),
+              L"cmd.exe /D /V:OFF /U /C \"\"C:\\Win dows\\System32\\netstat.exe\" -ano >> "
+              L"\"C:\\Documents and Settings\\a&b\\netdump.txt\" 2>NUL\"");
     // One it would expand, even quoted, starts nothing.
     launcher.started.clear();
     const std::wstring expanding = L"C:\\%USERNAME%";
-    EXPECT_EQ(DumpNetstat(CaptureTarget{launcher, expanding}), ResultFromWin32(161));
+    EXPECT_EQ(DumpNetstat(CaptureTarget{launcher, expanding, kSystem}), ResultFromWin32(161));
     EXPECT_TRUE(launcher.started.empty());
 }
 
@@ -120,7 +122,7 @@ TEST(ActiveConnections, TheStepsResultIsTheListingsLaunch) {
     test::ScratchDirectory dir;
     RecordingLauncher launcher;
     const std::wstring work = dir.Path();
-    const CaptureTarget target{launcher, work};
+    const CaptureTarget target{launcher, work, kSystem};
     EXPECT_EQ(DumpActiveConnections(os, open, target), rc::Ok);
     launcher.failing = {L"cmd.exe"};
     EXPECT_EQ(DumpActiveConnections(os, open, target), rc::FileNotFound);
@@ -131,7 +133,7 @@ TEST(ActiveConnections, TheStepsResultIsTheListingsLaunch) {
 TEST(FilteringPlatform, VistaOnlyInOrderStoppingAtTheFirstFailure) {
     RecordingLauncher launcher;
     const std::wstring work = L"C:\\W";
-    const CaptureTarget target{launcher, work};
+    const CaptureTarget target{launcher, work, kSystem};
     EXPECT_EQ(DumpFilteringPlatform(target, false), 0);
     EXPECT_TRUE(launcher.started.empty());
 
