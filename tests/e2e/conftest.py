@@ -63,6 +63,10 @@ BUILDS = {
     "win64": Build("win64", WINE64, "C:\\Program Files (x86)", "A"),
     "win32": Build("win32", "wine", "C:\\Program Files", "X"),
 }
+# QOR_E2E_BUILDS=win32 (comma separated) runs the tests on those builds only; a build named
+# there must run, never be skipped.
+CHOSEN_BUILDS = os.environ.get("QOR_E2E_BUILDS", "").split(",") if os.environ.get(
+    "QOR_E2E_BUILDS") else []
 
 
 class Outcome:
@@ -211,11 +215,26 @@ def stop_prefix(session: Wine) -> None:
     shutil.rmtree(session.prefix, ignore_errors=True)
 
 
-@pytest.fixture(scope="session", params=list(BUILDS))
+def pytest_collection_modifyitems(config, items):
+    """QOR_E2E_CASES=guest keeps only the cases of guest_cases.py."""
+    if os.environ.get("QOR_E2E_CASES") != "guest":
+        return
+    from guest_cases import chosen
+    kept, missing = chosen(items)
+    collected = {pathlib.Path(item.nodeid.split("::")[0]).name for item in items}
+    if missing and collected >= {p.name for p in pathlib.Path(__file__).parent.glob("test_*.py")}:
+        raise pytest.UsageError(f"guest_cases.py names cases that do not exist: {missing}")
+    config.hook.pytest_deselected(items=[item for item in items if item not in kept])
+    items[:] = kept
+
+
+@pytest.fixture(scope="session", params=CHOSEN_BUILDS or list(BUILDS))
 def build(request) -> Build:
     """Every e2e test runs against both builds, each on its own kind of Windows."""
     chosen = BUILDS[request.param]
     if NO_32BIT and not chosen.is64:
+        if request.param in CHOSEN_BUILDS:
+            pytest.fail(f"{chosen.name} was asked for, but {NO_32BIT_REASON}")
         pytest.skip(NO_32BIT_REASON)
     for path in (chosen.exe, chosen.runexit):
         assert path.exists(), f"{path} is missing: build the {chosen.name} preset first"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs inside the test guest (scripts/test-guest.sh boots it): `ctest --preset win32` and the
+# e2e tier on the shipped 32-bit build in a 32-bit prefix, the chosen cases of
+# tests/e2e/guest_cases.py with the WOW64 run, or all of them with QOR_GUEST_E2E=full.
+# Programs crash when started from the 9p share, so the build trees are copied to the guest's
+# own disk and mounted over their own paths: the tests find programs and fixtures where the
+# host built them. Wine prefixes go to that disk too (a snapshot, gone at power-off).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+scratch=/var/qor
+took() { echo "$(($(date +%s) - $1)) s"; }
+
+started=$(date +%s)
+mkdir -p "$scratch/tmp"
+for build in win32 win64; do
+  [ -d "build/$build" ] || continue
+  mkdir -p "$scratch/$build"
+  tar -C "build/$build" --exclude=./wineprefix --exclude=./Testing --exclude=CMakeFiles \
+    --exclude='*.obj' --exclude='*.a' -cf - . | tar -C "$scratch/$build" -xf -
+  mount --bind "$scratch/$build" "build/$build"
+done
+echo "guest: $(wine --version), build trees copied in $(took "$started")"
+export TMPDIR=$scratch/tmp PYTHONDONTWRITEBYTECODE=1
+
+status=0
+started=$(date +%s)
+ctest --preset win32 || status=1
+echo "guest: ctest --preset win32 took $(took "$started")"
+
+started=$(date +%s)
+cases=guest
+[ "${QOR_GUEST_E2E:-}" = full ] && cases=all
+QOR_E2E_BUILDS=win32 QOR_E2E_CASES=$cases \
+  python3 -m pytest -p no:cacheprovider -q -rs tests/e2e || status=1
+echo "guest: e2e tier ($cases cases, win32 build and WOW64) took $(took "$started")"
+exit "$status"
