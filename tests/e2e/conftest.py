@@ -17,7 +17,9 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(os.environ.get("QOR_BUILD_DIR", ROOT / "build"))
 EXE = BUILD / "win64" / "src" / "qorfwdiag.exe"
 EXE32 = BUILD / "win32" / "src" / "qorfwdiag.exe"
-TIMEOUT = 120
+# Hang guards of the Wine processes; an emulated guest stretches them (QOR_E2E_GUARD_SCALE).
+GUARD_SCALE = float(os.environ.get("QOR_E2E_GUARD_SCALE", "1"))
+TIMEOUT = 120 * GUARD_SCALE
 # With 32-bit Wine installed, `wine` prefers the 32-bit loader; a 64-bit prefix's own tools
 # and the 64-bit programs run through the 64-bit one.
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
@@ -197,16 +199,16 @@ def start_prefix(build: Build, kind: str = "") -> Wine:
     prefix = pathlib.Path(tempfile.mkdtemp(prefix=f"qor-e2e-{build.name}-"))
     session = Wine(prefix, build)
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([build.loader, "wineboot", "-i"], env=session.env, check=True, timeout=300,
-                   **quiet)
+    subprocess.run([build.loader, "wineboot", "-i"], env=session.env, check=True,
+                   timeout=300 * GUARD_SCALE, **quiet)
     # The service manager misses services created in the session that made the prefix.
-    subprocess.run(["wineserver", "-w"], env=session.env, check=True, timeout=120, **quiet)
+    subprocess.run(["wineserver", "-w"], env=session.env, check=True, timeout=TIMEOUT, **quiet)
     # A persistent server keeps each program start fast.
     subprocess.run(["wineserver", "-p"], env=session.env, check=True, timeout=60, **quiet)
     if kind:
         subprocess.run([str(ROOT / "testbed" / "make_prefix.sh"), str(prefix), kind,
                         str(build.testbed)],
-                       env=session.env, check=True, timeout=300, **quiet)
+                       env=session.env, check=True, timeout=300 * GUARD_SCALE, **quiet)
     return session
 
 
