@@ -60,6 +60,7 @@ qemu-system-x86_64 "${accel_opts[@]}" -smp "$cpus" -m "${QOR_GUEST_MEM:-4096}" \
   -drive "file=$image/rootfs.img,if=virtio,format=raw,snapshot=on,cache=unsafe" \
   -virtfs "local,path=$ctl,mount_tag=ctl,security_model=none,id=ctl" \
   -virtfs "local,path=$checkout,mount_tag=work,security_model=passthrough,id=work" \
+  -nic user,model=virtio-net-pci,restrict=on \
   -device virtio-rng-pci </dev/null >"$ctl/qemu.out" 2>&1 &
 qemu_pid=$!
 

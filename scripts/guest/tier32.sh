@@ -22,6 +22,11 @@ for tree in win32 win64/testbed; do
   mount --bind "$scratch/$tree" "build/$tree"
 done
 echo "guest: $(wine --version), build trees copied in $(took "$started")"
+# A network card with a default route, as the tests expect of a computer (no way out of it).
+modprobe virtio_net
+card=$(ls /sys/class/net | grep -vx lo | head -n 1)
+[ -n "$card" ] && ip link set "$card" up && ip addr add 10.0.2.15/24 dev "$card" \
+  && ip route add default via 10.0.2.2 || echo "guest: no network card" >&2
 # Emulation is 5 to 20 times slower than the host: the e2e hang guards stretch to match.
 export TMPDIR=$scratch/tmp PYTHONDONTWRITEBYTECODE=1 QOR_E2E_GUARD_SCALE=${QOR_E2E_GUARD_SCALE:-5}
 
