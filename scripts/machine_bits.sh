@@ -5,5 +5,5 @@ if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; 
   export QOR_NO_32BIT=1
   export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only:$PATH"
   echo "NOTE: this machine runs no 32-bit code (kernel ia32 emulation off): the 32-bit build" \
-       "is built but not run; its test tiers are skipped." >&2
+       "is not run here; the test command runs its tiers in an emulated guest." >&2
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine (as root, or through sudo):
 # both MinGW-w64 toolchains, 64-bit and 32-bit Wine, clang for the fuzz targets, and the
-# headless browser that opens the package's report page.
+# headless browser that opens the package's report page; qemu and mmdebstrap for the
+# emulated guest that runs the 32-bit tiers where the kernel runs no 32-bit code.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   chromium chromium-driver python3-selenium
   gdb
+  qemu-system-x86 mmdebstrap e2fsprogs  # the 32-bit test guest (scripts/test-guest.sh)
 )
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)

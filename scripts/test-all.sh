@@ -21,3 +21,5 @@ scripts/fuzz.sh "${QOR_FUZZ_SECONDS:-20}"
 ctest --preset win64
 if [ -z "${QOR_NO_32BIT:-}" ]; then ctest --preset win32; fi
 /usr/bin/python3 -m pytest -p no:cacheprovider -q tests/e2e
+# Where the kernel runs no 32-bit code, the shipped build's tiers run in an emulated guest.
+if [ -n "${QOR_NO_32BIT:-}" ]; then scripts/test-guest.sh; fi

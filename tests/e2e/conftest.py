@@ -17,7 +17,9 @@ import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(os.environ.get("QOR_BUILD_DIR", ROOT / "build"))
-TIMEOUT = 120
+# Hang guards of the Wine processes; an emulated guest stretches them (QOR_E2E_GUARD_SCALE).
+GUARD_SCALE = float(os.environ.get("QOR_E2E_GUARD_SCALE", "1"))
+TIMEOUT = 120 * GUARD_SCALE
 # With 32-bit Wine installed, `wine` prefers the 32-bit loader; a 64-bit prefix's own tools
 # and the 64-bit programs run through the 64-bit one.
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
@@ -71,6 +73,10 @@ BUILDS = {
 }
 EXE = BUILDS["win64"].exe
 EXE32 = BUILDS["win32"].exe
+# QOR_E2E_BUILDS=win32 (comma separated) runs the tests on those builds only; a build named
+# there must run, never be skipped.
+CHOSEN_BUILDS = os.environ.get("QOR_E2E_BUILDS", "").split(",") if os.environ.get(
+    "QOR_E2E_BUILDS") else []
 
 
 class Outcome:
@@ -215,16 +221,16 @@ def start_prefix(build: Build, kind: str = "") -> Wine:
     prefix = pathlib.Path(tempfile.mkdtemp(prefix=f"qor-e2e-{build.name}-"))
     session = Wine(prefix, build)
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([build.loader, "wineboot", "-i"], env=session.env, check=True, timeout=300,
-                   **quiet)
+    subprocess.run([build.loader, "wineboot", "-i"], env=session.env, check=True,
+                   timeout=300 * GUARD_SCALE, **quiet)
     # The service manager misses services created in the session that made the prefix.
-    subprocess.run(["wineserver", "-w"], env=session.env, check=True, timeout=120, **quiet)
+    subprocess.run(["wineserver", "-w"], env=session.env, check=True, timeout=TIMEOUT, **quiet)
     # A persistent server keeps each program start fast.
     subprocess.run(["wineserver", "-p"], env=session.env, check=True, timeout=60, **quiet)
     if kind:
         subprocess.run([str(ROOT / "testbed" / "make_prefix.sh"), str(prefix), kind,
                         str(build.testbed)],
-                       env=session.env, check=True, timeout=300, **quiet)
+                       env=session.env, check=True, timeout=300 * GUARD_SCALE, **quiet)
     return session
 
 
@@ -233,11 +239,26 @@ def stop_prefix(session: Wine) -> None:
     shutil.rmtree(session.prefix, ignore_errors=True)
 
 
-@pytest.fixture(scope="session", params=list(BUILDS))
+def pytest_collection_modifyitems(config, items):
+    """QOR_E2E_CASES=guest keeps only the cases of guest_cases.py."""
+    if os.environ.get("QOR_E2E_CASES") != "guest":
+        return
+    from guest_cases import chosen
+    kept, missing = chosen(items)
+    collected = {pathlib.Path(item.nodeid.split("::")[0]).name for item in items}
+    if missing and collected >= {p.name for p in pathlib.Path(__file__).parent.glob("test_*.py")}:
+        raise pytest.UsageError(f"guest_cases.py names cases that do not exist: {missing}")
+    config.hook.pytest_deselected(items=[item for item in items if item not in kept])
+    items[:] = kept
+
+
+@pytest.fixture(scope="session", params=CHOSEN_BUILDS or list(BUILDS))
 def build(request) -> Build:
     """Every e2e test runs against both builds, each on its own kind of Windows."""
     chosen = BUILDS[request.param]
     if NO_32BIT and not chosen.is64:
+        if request.param in CHOSEN_BUILDS:
+            pytest.fail(f"{chosen.name} was asked for, but {NO_32BIT_REASON}")
         pytest.skip(NO_32BIT_REASON)
     assert chosen.exe.exists(), f"{chosen.exe} is missing: run scripts/release.sh first"
     assert chosen.runexit.exists(), f"{chosen.runexit} is missing: build the {chosen.name} preset"
