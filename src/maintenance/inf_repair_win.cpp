@@ -14,6 +14,7 @@
 #include "maintenance/ndis_process_win.h"
 #include "platform/fs.h"
 #include "platform/win/library_load_win.h"
+#include "platform/win/nt_path_win.h"
 #include "platform/win/proc_address_win.h"
 #include "platform/win/registry_key_win.h"
 #include "platform/win/unique_handle_win.h"
@@ -45,26 +46,6 @@ constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>
 constexpr const wchar_t* kSelfProtectionModule = L"qorselfp.dll";
 using PermitFn = LONG(WINAPI*)(DWORD processId);
 
-// An NT path made from a Win32 one, freed when destroyed.
-class NtPath {
-public:
-    NtPath() noexcept = default;
-    NtPath(const NtPath&) = delete;
-    NtPath& operator=(const NtPath&) = delete;
-    ~NtPath() {
-        if (made_) RtlFreeUnicodeString(&name_);
-    }
-    [[nodiscard]] ResultCode Make(const std::wstring& path) noexcept {
-        made_ = RtlDosPathNameToNtPathName_U(path.c_str(), &name_, nullptr, nullptr) != FALSE;
-        return made_ ? rc::Ok : ResultFromWin32(ERROR_INVALID_NAME);
-    }
-    UNICODE_STRING* Get() noexcept { return &name_; }
-
-private:
-    UNICODE_STRING name_{};
-    bool made_ = false;
-};
-
 class WinInfRepairSystem final : public InfRepairSystem {
 public:
     ResultCode FileAttributes(const std::wstring& path, std::uint32_t& attributes) override {
@@ -90,8 +71,8 @@ public:
     }
 
     ResultCode DeleteFile(const std::wstring& path, bool openReparsePoint) override {
-        NtPath name;
-        if (const ResultCode code = name.Make(path); Failed(code)) return code;
+        fs::NtPath name;
+        if (!name.From(path)) return ResultFromWin32(ERROR_INVALID_NAME);
         OBJECT_ATTRIBUTES attributes;
         InitializeObjectAttributes(&attributes, name.Get(), OBJ_CASE_INSENSITIVE, nullptr, nullptr);
         IO_STATUS_BLOCK io{};
