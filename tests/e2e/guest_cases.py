@@ -25,8 +25,8 @@ CASES = {
         "the version record read through the 32-bit structures",
     "test_network_areas.py::test_wine_adapters_with_their_flags_and_addresses":
         "the IP helper tables, whose layouts follow the pointer size",
-    "test_planted_libraries.py::test_under_the_program_files_folder_the_own_folder_is_trusted":
-        "library loading from the 32-bit Program Files folder",
+    "test_planted_libraries.py::test_a_program_files_folder_its_user_may_change_is_not_trusted":
+        "the trust decision on the 32-bit Program Files folder's descriptor",
     "test_package.py::test_run_to_file_on_the_suite_prefix":
         "a whole package on the suite prefix, read back by unzip",
     "test_package.py::test_menu_package_goes_to_the_dumps_folder":
