@@ -86,10 +86,13 @@ ResultCode OpenIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, U
     return rc::Ok;
 }
 
+// Looked up before the entry point: a lookup takes the loader's lock, which a step given up
+// inside a library's start may hold for good.
+const auto g_queryDirectory = reinterpret_cast<QueryDirectoryFn>(reinterpret_cast<void*>(
+    GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
+
 QueryDirectoryFn QueryDirectory() noexcept {
-    static const auto query = reinterpret_cast<QueryDirectoryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
-    return query;
+    return g_queryDirectory;
 }
 
 // A listing's pattern is fixed by its first query, so each listing has a handle of its own.
