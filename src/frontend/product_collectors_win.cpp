@@ -41,11 +41,16 @@ public:
     ResultCode AndWait(const std::wstring& commandLine) noexcept override {
         const std::uint32_t budget = RemainingMs();
         if (budget == 0) return ResultFromWin32(kWin32Timeout);
-        if (!held_) return LaunchAndWait(commandLine, budget);
-        std::wstring text;
-        const ResultCode code = LaunchAndWaitHeld(commandLine, text, budget);
-        held_->Append(text);
-        return code;
+        ResultCode code = rc::Ok;
+        if (held_) {
+            std::wstring text;
+            code = LaunchAndWaitHeld(commandLine, text, budget);
+            held_->Append(text);
+        } else {
+            code = LaunchAndWait(commandLine, budget);
+        }
+        // A wait that the step's time cut short is the step's overrun: nothing after it starts.
+        return RemainingMs() == 0 ? ResultFromWin32(kWin32Timeout) : code;
     }
     ResultCode Capture(const std::wstring& commandLine,
                        const std::wstring& outputPath) noexcept override {
