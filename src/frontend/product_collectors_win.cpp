@@ -60,12 +60,7 @@ public:
     }
 
 private:
-    std::uint32_t RemainingMs() const noexcept {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              usableUntil_ - CaptureClock::now())
-                              .count();
-        return left <= 0 ? 0 : static_cast<std::uint32_t>(left);
-    }
+    std::uint32_t RemainingMs() const noexcept { return MillisecondsUntil(usableUntil_); }
 
     HeldText* held_;
     CaptureClock::time_point usableUntil_;  // a margin before the step is given up

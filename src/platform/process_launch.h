@@ -1,5 +1,6 @@
 #pragma once
 // Starting the system's programs: hidden, with the tool's environment. Windows builds only.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -40,6 +41,13 @@ inline constexpr std::uint32_t kCaptureDeadlineMs = 3 * 60 * 1000;
                                            std::uint32_t budgetMs = kChildWaitBudgetMs) noexcept;
 
 using CaptureClock = std::chrono::steady_clock;
+
+// Whole milliseconds from now to `until`, 0 once it has passed.
+[[nodiscard]] inline std::uint32_t MillisecondsUntil(CaptureClock::time_point until) noexcept {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - CaptureClock::now()).count();
+    return left <= 0 ? 0 : static_cast<std::uint32_t>(std::min<long long>(left, 0xFFFFFFFFll));
+}
 
 // Appends the child's standard output and error, as written, to `outputPath`, until
 // `deadline`: then what was read stays, the file is closed and the answer is a failure. The

@@ -32,6 +32,15 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+TEST(MillisecondsUntil, NoneOncePassedAndAtMostTheLargestWait) {
+    using std::chrono::hours;
+    EXPECT_EQ(MillisecondsUntil(CaptureClock::now() - hours(1)), 0u);
+    EXPECT_EQ(MillisecondsUntil(CaptureClock::now() + hours(24 * 60)), 0xFFFFFFFFu);
+    const std::uint32_t left = MillisecondsUntil(CaptureClock::now() + hours(1));
+    EXPECT_GT(left, 3599000u);
+    EXPECT_LE(left, 3600000u);
+}
+
 TEST(CaptureCommandOutput, TakesBothOutputsInOrder) {
     test::ScratchDirectory dir;
     const std::wstring out = dir / L"out.txt";

@@ -274,13 +274,6 @@ void WithConsoleLineEnds(std::wstring& text) noexcept {
     }
 }
 
-// Whole milliseconds from now to `until`, 0 once it has passed.
-std::uint32_t RemainingMs(CaptureClock::time_point until) noexcept {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - CaptureClock::now()).count();
-    return left <= 0 ? 0 : static_cast<std::uint32_t>(std::min<long long>(left, 0xFFFFFFFFll));
-}
-
 // Starts the capture's child with the pipe's write end as its output; `read` receives the
 // other end. Captures may start on several threads at once: the lock keeps one child from
 // inheriting another's write end, which would hold that capture open until it ended too.
@@ -370,7 +363,7 @@ ResultCode LaunchAndWaitHeld(const std::wstring& commandLine, std::wstring& cons
     // A child that did not start leaves a null handle, whose query then fails.
     if (Succeeded(StartCaptureChild(commandLine, read, child, until))) {
         PipeToText copy(read.Get(), bytes);
-        (void)DrainPipe(copy, RemainingMs(until));
+        (void)DrainPipe(copy, MillisecondsUntil(until));
     }
     std::uint32_t exitCode = 0;
     const ResultCode code = ProcessWait(child.process.Get()).QueryExitCode(exitCode);
@@ -408,7 +401,8 @@ ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstr
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ResultFromWin32(ERROR_INVALID_HANDLE);
     PipeToFile copy(read.Get(), file.Get());
-    return DrainPipe(copy, RemainingMs(deadline));  // the time left once the child has started
+    // The time left once the child has started.
+    return DrainPipe(copy, MillisecondsUntil(deadline));
 }
 
 ResultCode CaptureCommandOutput(const std::wstring& commandLine, const std::wstring& outputPath,
