@@ -4,6 +4,8 @@
 # QOR_GUEST_CACHE (default /var/cache/qorfwdiag-guest) in a folder named by a hash of the
 # package list and the guest's scripts, so it is made afresh when they change. As root.
 set -euo pipefail
+# Only the folder goes to standard output (kept as 3); the tools' chatter goes to standard error.
+exec 3>&1 1>&2
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${QOR_GUEST_CACHE:-/var/cache/qorfwdiag-guest}
 mirror=${QOR_GUEST_MIRROR:-http://deb.debian.org/debian}
@@ -14,13 +16,13 @@ log() { printf '[guest image %s] %s\n' "$(date +%T)" "$*" >&2; }
 key=$(cat "$here/packages.txt" "$here/image.sh" "$here/init" | sha256sum | cut -c1-16)
 dir=$cache/$key
 if [ -f "$dir/ready" ]; then
-  echo "$dir"
+  echo "$dir" >&3
   exit 0
 fi
 mkdir -p "$cache"
 exec 9>"$cache/.lock"
 flock 9
-[ -f "$dir/ready" ] && { echo "$dir"; exit 0; }
+[ -f "$dir/ready" ] && { echo "$dir" >&3; exit 0; }
 
 started=$(date +%s)
 packages=$(grep -v '^#' "$here/packages.txt" | xargs | tr ' ' ,)
@@ -43,7 +45,7 @@ mmdebstrap --mode=root --variant=minbase --architectures=amd64,i386 \
   bookworm "$work/root" \
   "deb $mirror bookworm main" \
   "deb $mirror bookworm-updates main" \
-  "deb $security bookworm-security main" >&2
+  "deb $security bookworm-security main"
 
 cp "$(ls -1 "$work"/root/boot/vmlinuz-* | sort -V | tail -1)" "$work/vmlinuz"
 cp "$(ls -1 "$work"/root/boot/initrd.img-* | sort -V | tail -1)" "$work/initrd.img"
@@ -61,4 +63,4 @@ find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "building-$key" -exec rm -
 mv "$work" "$dir"
 trap - EXIT
 log "made in $(($(date +%s) - started)) s: $dir"
-echo "$dir"
+echo "$dir" >&3

@@ -10,6 +10,7 @@ set -uo pipefail
 [ $# -ge 2 ] || { sed -n '2,8p' "$0" >&2; exit 2; }
 image=$1
 shift
+[ -f "$image/vmlinuz" ] && [ -f "$image/rootfs.img" ] || { echo "guest: no image in '$image'" >&2; exit 2; }
 checkout=$(cd "$(dirname "$0")/../.." && pwd)
 
 accel=${QOR_GUEST_ACCEL:-auto}
