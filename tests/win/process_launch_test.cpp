@@ -37,7 +37,7 @@ TEST(MillisecondsUntil, NoneOncePassedAndAtMostTheLargestWait) {
     EXPECT_EQ(MillisecondsUntil(CaptureClock::now() - hours(1)), 0u);
     EXPECT_EQ(MillisecondsUntil(CaptureClock::now() + hours(24 * 60)), 0xFFFFFFFFu);
     const std::uint32_t left = MillisecondsUntil(CaptureClock::now() + hours(1));
-    EXPECT_GT(left, 3599000u);
+    EXPECT_GT(left, 3590000u);  // a slow emulated guest included
     EXPECT_LE(left, 3600000u);
 }
 
